@@ -1,0 +1,51 @@
+// Settings file and serial port opening.
+#include "modCommon.h"
+
+#include "CommControl.h"
+#include "ProfileString.h"
+#include "Program.h"
+#include "VbError.h"
+
+#include <QDir>
+
+namespace modCommon {
+
+QString SettingsPath()
+{
+    return QDir(platform::ProgramDir()).filePath(kSettingsFileName);
+}
+
+QString GetString_ofINI(const QString &section, const QString &key, const QString &defaultValue)
+{
+    QString value = platform::GetPrivateProfileString(section, key, defaultValue, 1024, SettingsPath());
+    return value.trimmed().remove(QChar(u'\0'));
+}
+
+void SetString_ofINI(const QString &section, const QString &key, const QString &value)
+{
+    platform::WritePrivateProfileString(section, key, value, SettingsPath());
+}
+
+void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port)
+{
+    try {
+        if (comm.PortOpen())
+            comm.setPortOpen(false);
+        comm.setSettings(QStringLiteral("38400,N,8,1"));
+        comm.setDTREnable(true);
+        comm.setRTSEnable(true);
+        comm.setRThreshold(1);
+        comm.setSThreshold(1);
+        comm.setInBufferSize(2048);
+        comm.setOutBufferSize(2048);
+        comm.setInputMode(1);
+        comm.setInputLen(1);
+        comm.setCommPort(port);
+        comm.setPortOpen(true);
+        comm.setInBufferCount(0);
+    } catch (const platform::VbError &e) {
+        Save_ErrorLog(fuErrorLine("lf_StartMeasure", e), true);
+    }
+}
+
+} // namespace modCommon

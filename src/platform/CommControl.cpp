@@ -1,0 +1,282 @@
+#include "CommControl.h"
+#include "PortNames.h"
+#include "VbError.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+namespace platform {
+
+CommControl::CommControl(QObject *parent)
+    : QObject(parent), m_port(new QSerialPort(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, &CommControl::onReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &CommControl::onError);
+}
+
+CommControl::~CommControl()
+{
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool CommControl::PortOpen() const
+{
+    return m_port->isOpen();
+}
+
+QString CommControl::DeviceName() const
+{
+    return m_port->isOpen() ? m_device : QString();
+}
+
+void CommControl::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port->isOpen())
+            m_port->close();
+        return;
+    }
+    if (m_port->isOpen())
+        throw VbError(err::PortAlreadyOpen, QStringLiteral("Port already open"));
+
+    // Open the device itself, not a link to it: the lock file is named after the path given.
+    const QString device = ResolvedPortDevice(m_commPort);
+    if (device.isEmpty())
+        throw VbError(err::InvalidPortNumber, QStringLiteral("Invalid port number"));
+    m_port->setPortName(device);
+    m_device = device;
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError why = m_port->error();
+        const QString text = m_port->errorString();
+        m_port->clearError();
+        switch (why) {
+        case QSerialPort::DeviceNotFoundError:
+            throw VbError(err::InvalidPortNumber, QStringLiteral("Invalid port number"));
+        case QSerialPort::PermissionError:
+        case QSerialPort::OpenError:
+            throw VbError(err::PortAlreadyOpen, QStringLiteral("Port already open (%1)").arg(text));
+        default:
+            throw VbError(err::HardwareNotAvailable,
+                          QStringLiteral("The hardware is not available (%1)").arg(text));
+        }
+    }
+    m_port->setReadBufferSize(m_inBufferSize);
+    try {
+        applyLineSettings();
+    } catch (const VbError &) {
+        m_port->close();
+        throw;
+    }
+    applyModemLines();
+    m_port->clearError();
+}
+
+bool CommControl::parseSettings(const QString &text, LineSettings *out)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok = false;
+    const int baud = parts[0].trimmed().toInt(&ok);
+    if (!ok || baud <= 0)
+        return false;
+    LineSettings s;
+    s.baud = baud;
+    const QString parity = parts[1].trimmed().toUpper();
+    if (parity == QLatin1String("N"))
+        s.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("E"))
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("O"))
+        s.parity = QSerialPort::OddParity;
+    else if (parity == QLatin1String("M"))
+        s.parity = QSerialPort::MarkParity;
+    else if (parity == QLatin1String("S"))
+        s.parity = QSerialPort::SpaceParity;
+    else
+        return false;
+    const int bits = parts[2].trimmed().toInt(&ok);
+    if (!ok || bits < 5 || bits > 8)
+        return false;
+    s.dataBits = static_cast<QSerialPort::DataBits>(bits);
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        s.stopBits = QSerialPort::OneStop;
+    else if (stop == QLatin1String("1.5"))
+        s.stopBits = QSerialPort::OneAndHalfStop;
+    else if (stop == QLatin1String("2"))
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        return false;
+    *out = s;
+    return true;
+}
+
+void CommControl::setSettings(const QString &settings)
+{
+    LineSettings parsed;
+    if (!parseSettings(settings, &parsed))
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_settings = settings;
+    m_line = parsed;
+    if (m_port->isOpen())
+        applyLineSettings();
+}
+
+void CommControl::applyLineSettings()
+{
+    const bool ok = m_port->setBaudRate(m_line.baud) && m_port->setParity(m_line.parity)
+                    && m_port->setDataBits(m_line.dataBits) && m_port->setStopBits(m_line.stopBits)
+                    && m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        const QString text = m_port->errorString();
+        m_port->clearError();
+        throw VbError(err::SetCommStateFailed, QStringLiteral("Could not set comm state (%1)").arg(text));
+    }
+}
+
+void CommControl::applyModemLines()
+{
+    // A device without modem lines (a pseudo-terminal) refuses these; it is usable all the same.
+    m_port->setDataTerminalReady(m_dtr);
+    m_port->setRequestToSend(m_rts);
+    m_port->clearError();
+}
+
+void CommControl::setDTREnable(bool on)
+{
+    m_dtr = on;
+    if (m_port->isOpen())
+        applyModemLines();
+}
+
+void CommControl::setRTSEnable(bool on)
+{
+    m_rts = on;
+    if (m_port->isOpen())
+        applyModemLines();
+}
+
+void CommControl::setRThreshold(int bytes)
+{
+    if (bytes < 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_rThreshold = bytes;
+}
+
+void CommControl::setSThreshold(int bytes)
+{
+    if (bytes < 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_sThreshold = bytes;
+}
+
+void CommControl::setInBufferSize(int bytes)
+{
+    if (bytes <= 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_inBufferSize = bytes;
+    m_port->setReadBufferSize(bytes);
+}
+
+void CommControl::setOutBufferSize(int bytes)
+{
+    if (bytes <= 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_outBufferSize = bytes;
+}
+
+void CommControl::setInputMode(int mode)
+{
+    if (mode != 1)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+}
+
+void CommControl::setInputLen(int bytes)
+{
+    if (bytes < 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    m_inputLen = bytes;
+}
+
+void CommControl::setCommPort(int port)
+{
+    if (m_port->isOpen())
+        throw VbError(err::PortOpenNotValid,
+                      QStringLiteral("Operation not valid while the port is opened"));
+    if (port < 1)
+        throw VbError(err::InvalidPortNumber, QStringLiteral("Invalid port number"));
+    m_commPort = port;
+}
+
+int CommControl::InBufferCount() const
+{
+    if (!m_port->isOpen())
+        return 0;
+    return static_cast<int>(qMin<qint64>(m_port->bytesAvailable(), INT_MAX));
+}
+
+void CommControl::setInBufferCount(int count)
+{
+    if (count != 0)
+        throw VbError(err::InvalidPropertyValue, QStringLiteral("Invalid property value"));
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+QByteArray CommControl::Input()
+{
+    if (!m_port->isOpen())
+        throw VbError(err::PortNotOpen, QStringLiteral("Operation valid only when the port is open"));
+    return m_inputLen > 0 ? m_port->read(m_inputLen) : m_port->readAll();
+}
+
+void CommControl::Output(const QByteArray &bytes)
+{
+    if (!m_port->isOpen())
+        throw VbError(err::PortNotOpen, QStringLiteral("Operation valid only when the port is open"));
+    m_port->write(bytes);
+    m_port->flush(); // hand the bytes to the driver now; the rest goes out from the event loop
+}
+
+void CommControl::onReadyRead()
+{
+    // Never raise OnComm from inside readyRead: QSerialPort would not emit readyRead again while
+    // a handler runs a nested event loop. One posted event covers every byte that waits.
+    if (m_receivePosted)
+        return;
+    m_receivePosted = true;
+    QMetaObject::invokeMethod(this, &CommControl::deliverReceive, Qt::QueuedConnection);
+}
+
+void CommControl::deliverReceive()
+{
+    m_receivePosted = false;
+    if (!m_port->isOpen() || m_rThreshold <= 0 || m_port->bytesAvailable() < m_rThreshold)
+        return;
+    m_commEvent = comEvReceive;
+    emit OnComm();
+}
+
+void CommControl::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    // The device is gone. Qt keeps reporting the error from the read notifier until the port is
+    // closed, so close it now, outside the notifier's own emission.
+    m_port->clearError();
+    if (m_lossPosted)
+        return;
+    m_lossPosted = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_lossPosted = false;
+        if (!m_port->isOpen())
+            return;
+        m_port->close();
+        m_commEvent = comEventDeviceLost;
+        emit OnComm();
+    }, Qt::QueuedConnection);
+}
+
+} // namespace platform

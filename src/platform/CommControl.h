@@ -1,0 +1,115 @@
+#pragma once
+// The serial control the console drives, over QSerialPort, with the members it relies on.
+//
+//   PortOpen        get: open or not. put true: opens the device that CommPort names with the
+//                   current settings; put false: closes it.
+//   Settings        "baud,parity,data,stop", e.g. "38400,N,8,1".
+//   DTREnable, RTSEnable   asserted while open (a device without modem lines, such as a
+//                   pseudo-terminal, is accepted as it is).
+//   RThreshold      OnComm with CommEvent 2 once this many bytes wait (0: never).
+//   SThreshold      stored; no send event is raised.
+//   InBufferSize    bound on the bytes held for reading; OutBufferSize stored.
+//   InputMode       only 1 (raw bytes) is supported.
+//   InputLen        most bytes one Input read returns (0: all that wait).
+//   CommPort        the port number, see PortNames.h.
+//   InBufferCount   get: bytes waiting; put 0: discards them.
+//   Input / Output  take waiting bytes in arrival order / write bytes in one piece.
+//
+// OnComm is posted as an event of its own on the owner's thread and never raised from inside
+// QSerialPort's readyRead emission, so a handler that runs a nested event loop (a wait, a message
+// box) is entered again when more bytes arrive.
+//
+// Losing the device (adapter pulled, far end of a pseudo-terminal closed) closes the port:
+// PortOpen reads false afterwards and the loss is reported once with CommEvent 1010.
+//
+// Errors are thrown as platform::VbError (numbers in VbError.h):
+//   380  Settings text that cannot be parsed, InputMode other than 1, a negative size
+//   8000 CommPort changed while the port is open
+//   8002 the port number names no device (also raised by CommPort put for numbers below 1)
+//   8005 the port is open already, here or in another program (lock file or exclusive open)
+//   8010 the device exists but cannot be opened for another reason (permissions, ...)
+//   8015 the device refused the line settings
+//   8018 Input or Output while the port is closed
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+
+namespace platform {
+
+class CommControl : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int comEvReceive = 2;
+    static constexpr int comEventDeviceLost = 1010;
+
+    explicit CommControl(QObject *parent = nullptr);
+    ~CommControl() override;
+
+    bool PortOpen() const;
+    void setPortOpen(bool open);
+
+    QString Settings() const { return m_settings; }
+    void setSettings(const QString &settings);
+    void setDTREnable(bool on);
+    void setRTSEnable(bool on);
+    void setRThreshold(int bytes);
+    void setSThreshold(int bytes);
+    void setInBufferSize(int bytes);
+    void setOutBufferSize(int bytes);
+    void setInputMode(int mode);
+    void setInputLen(int bytes);
+    int CommPort() const { return m_commPort; }
+    void setCommPort(int port);
+    int InBufferCount() const;
+    void setInBufferCount(int count);
+    QByteArray Input();
+    void Output(const QByteArray &bytes);
+    int CommEvent() const { return m_commEvent; }
+
+    int InBufferSize() const { return m_inBufferSize; }
+    int InputLen() const { return m_inputLen; }
+    bool DTREnable() const { return m_dtr; }
+    bool RTSEnable() const { return m_rts; }
+    int RThreshold() const { return m_rThreshold; }
+
+    // The device path of the open port ("" while closed).
+    QString DeviceName() const;
+
+signals:
+    void OnComm();
+
+private:
+    struct LineSettings
+    {
+        qint32 baud = 9600;
+        QSerialPort::Parity parity = QSerialPort::NoParity;
+        QSerialPort::DataBits dataBits = QSerialPort::Data8;
+        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    };
+    static bool parseSettings(const QString &text, LineSettings *out);
+    void applyLineSettings();
+    void applyModemLines();
+    void onReadyRead();
+    void deliverReceive();
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort *m_port = nullptr;
+    QString m_device;
+    QString m_settings = QStringLiteral("9600,N,8,1");
+    LineSettings m_line;
+    bool m_dtr = false;
+    bool m_rts = false;
+    int m_rThreshold = 0;
+    int m_sThreshold = 0;
+    int m_inBufferSize = 1024;
+    int m_outBufferSize = 512;
+    int m_inputLen = 0;
+    int m_commPort = 1;
+    int m_commEvent = 0;
+    bool m_receivePosted = false;
+    bool m_lossPosted = false;
+};
+
+} // namespace platform

@@ -1,0 +1,140 @@
+#include "ProfileString.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QSaveFile>
+#include <optional>
+
+namespace platform {
+namespace {
+
+// nullopt: present but not readable as a settings file. Empty: no file.
+std::optional<QByteArray> readProfile(const QString &path, bool *exists)
+{
+    const QFileInfo info(path);
+    *exists = info.exists();
+    if (!*exists)
+        return QByteArray();
+    if (!info.isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray data = file.read(kMaxProfileFileSize + 1);
+    if (data.size() > kMaxProfileFileSize)
+        return std::nullopt;
+    return data;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArray trimmed(QByteArrayView text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && (isBlank(text[end - 1]) || text[end - 1] == '\r'))
+        --end;
+    return text.sliced(begin, end - begin).toByteArray();
+}
+
+bool sameName(const QByteArray &a, const QString &b)
+{
+    return QString::fromLatin1(a).compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+// The section name of a "[name]" line, or nullopt for any other line.
+std::optional<QByteArray> sectionName(const QByteArray &line)
+{
+    const QByteArray t = trimmed(line);
+    if (!t.startsWith('['))
+        return std::nullopt;
+    const qsizetype close = t.indexOf(']');
+    return trimmed(QByteArrayView(t).sliced(1, (close < 0 ? t.size() : close) - 1));
+}
+
+// Index of the line holding key in section, with the section's header index and last line.
+struct Location
+{
+    qsizetype header = -1;  // line of "[section]"
+    qsizetype lastLine = -1; // last non-blank line of the section
+    qsizetype keyLine = -1;
+};
+
+Location locate(const QList<QByteArray> &lines, const QString &section, const QString &key)
+{
+    Location at;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (const auto name = sectionName(lines[i])) {
+            if (inSection)
+                break; // the first matching section is the one used
+            inSection = sameName(*name, section);
+            if (inSection)
+                at.header = at.lastLine = i;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (!trimmed(lines[i]).isEmpty())
+            at.lastLine = i;
+        const qsizetype eq = lines[i].indexOf('=');
+        if (eq >= 0 && at.keyLine < 0 && sameName(trimmed(QByteArrayView(lines[i]).first(eq)), key))
+            at.keyLine = i;
+    }
+    return at;
+}
+
+} // namespace
+
+QString GetPrivateProfileString(const QString &section, const QString &key,
+                                const QString &defaultValue, int size, const QString &path)
+{
+    const int limit = qMax(0, size - 1);
+    bool exists = false;
+    const auto data = readProfile(path, &exists);
+    QString result = defaultValue;
+    if (data && !data->isEmpty()) {
+        const QList<QByteArray> lines = data->split('\n');
+        const Location at = locate(lines, section, key);
+        if (at.keyLine >= 0) {
+            const QByteArray &line = lines[at.keyLine];
+            result = QString::fromLatin1(trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1)));
+        }
+    }
+    return result.left(limit);
+}
+
+bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                               const QString &path)
+{
+    bool exists = false;
+    const auto data = readProfile(path, &exists);
+    if (!data)
+        return false;
+
+    QList<QByteArray> lines;
+    if (!data->isEmpty()) {
+        lines = data->split('\n');
+        if (lines.last().isEmpty())
+            lines.removeLast(); // the split after a final newline
+    }
+    const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + '\r';
+    const Location at = locate(lines, section, key);
+    if (at.keyLine >= 0)
+        lines[at.keyLine] = entry;
+    else if (at.header >= 0)
+        lines.insert(at.lastLine + 1, entry);
+    else
+        lines << ('[' + section.trimmed().toLatin1() + "]\r") << entry;
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (const QByteArray &line : std::as_const(lines))
+        file.write(line + '\n');
+    return file.commit();
+}
+
+} // namespace platform

@@ -1,0 +1,179 @@
+// Settings file, event and error logs, scrambling: real files in a temporary program folder.
+#include "ProfileString.h"
+#include "Pty.h"
+#include "VbError.h"
+#include "modCommon.h"
+
+#include <QFile>
+#include <QTest>
+
+using testsupport::ProgramFolder;
+using namespace modCommon;
+
+class tst_SettingsLogs : public QObject
+{
+    Q_OBJECT
+
+    QList<int> m_digits;
+
+private slots:
+    void cleanup()
+    {
+        setClockForTesting(nullptr);
+        setScrambleDigitsForTesting(nullptr);
+    }
+
+    void missingFileGivesDefaults()
+    {
+        ProgramFolder dir;
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
+        QCOMPARE(GetString_ofINI(kSection, "Admin_Sel", "0"), QStringLiteral("0"));
+        QVERIFY(!QFile::exists(SettingsPath()));
+    }
+
+    void readingFollowsProfileRules()
+    {
+        ProgramFolder dir;
+        dir.write(kSettingsFileName,
+                  "; comment\r\n[Other]\r\nCom_Port=9\r\n"
+                  "[ itemindex ]\r\n  COM_PORT =   4   \r\nAdmin_Sel=1\r\nEmpty=\r\n"
+                  "[ItemIndex]\r\nAdmin_Sel=0\r\n");
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("4"));
+        QCOMPARE(GetString_ofINI(kSection, "admin_sel", "0"), QStringLiteral("1")); // first section wins
+        QCOMPARE(GetString_ofINI(kSection, "Empty", "x"), QString());
+        QCOMPARE(GetString_ofINI(kSection, "Missing", "7"), QStringLiteral("7"));
+        QCOMPARE(GetString_ofINI("Nowhere", "Com_Port", "1"), QStringLiteral("1"));
+
+        dir.write(kSettingsFileName, "[ItemIndex]\nCom_Port=" + QByteArray(3000, '5') + "\n");
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QString(1023, u'5'));
+        static const char withNuls[] = "[ItemIndex]\nCom_Port=1\0\0002\n";
+        dir.write(kSettingsFileName, QByteArray(withNuls, sizeof withNuls - 1));
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("12"));
+    }
+
+    void writingKeepsEverythingElse()
+    {
+        ProgramFolder dir;
+        SetString_ofINI(kSection, "Com_Port", "3");
+        SetString_ofINI(kSection, "Admin_Sel", "0");
+        QCOMPARE(dir.read(kSettingsFileName), QByteArray("[ItemIndex]\r\nCom_Port=3\r\nAdmin_Sel=0\r\n"));
+
+        const QByteArray before = "; keep me\r\n[A]\r\nx=1\r\n\r\n[itemindex]\r\ncom_port = 2\r\n\r\n[B]\r\ny=2\r\n";
+        dir.write(kSettingsFileName, before);
+        SetString_ofINI(kSection, "Com_Port", "12");
+        SetString_ofINI(kSection, "Admin_Sel", "1");
+        QCOMPARE(dir.read(kSettingsFileName),
+                 QByteArray("; keep me\r\n[A]\r\nx=1\r\n\r\n[itemindex]\r\nCom_Port=12\r\nAdmin_Sel=1\r\n\r\n[B]\r\ny=2\r\n"));
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("12"));
+    }
+
+    void hostileSettingsFiles()
+    {
+        ProgramFolder dir;
+        // Binary garbage: defaults, and a write adds the section without losing the bytes.
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage.append(char((i * 131 + 7) & 0xFF));
+        garbage.replace('[', '(');
+        dir.write(kSettingsFileName, garbage);
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
+        SetString_ofINI(kSection, "Com_Port", "2");
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("2"));
+        QVERIFY(dir.read(kSettingsFileName).startsWith(garbage.left(4000)));
+
+        // Too large to be ours: defaults, and the file is left alone.
+        QByteArray huge = "[ItemIndex]\r\nCom_Port=5\r\n" + QByteArray(platform::kMaxProfileFileSize, ' ');
+        dir.write(kSettingsFileName, huge);
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
+        SetString_ofINI(kSection, "Com_Port", "6");
+        QCOMPARE(dir.read(kSettingsFileName).size(), huge.size());
+
+        // A folder where the file should be: defaults, writes fail quietly.
+        QFile::remove(dir.file(kSettingsFileName));
+        QVERIFY(QDir(dir.path()).mkdir(kSettingsFileName));
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
+        QVERIFY(!platform::WritePrivateProfileString(kSection, "Com_Port", "2", SettingsPath()));
+    }
+
+    void unwritableFolder()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        ProgramFolder dir;
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        SetString_ofINI(kSection, "Com_Port", "2");
+        Save_EventLog("LOST", true);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+    }
+
+    void logLinesAndFileNames()
+    {
+        ProgramFolder dir;
+        QDateTime at(QDate(2024, 1, 5), QTime(9, 5, 7, 42));
+        setClockForTesting([&] { return at; });
+        Save_EventLog("GRAVITY VALUE => READ SEND", true);
+        Save_EventLog("SECOND", true);       // same millisecond, in call order
+        Save_EventLog("PLAIN", false);
+        QCOMPARE(dir.read("LOG_20240105.TXT"),
+                 QByteArray("[09:05:07(042)] GRAVITY VALUE => READ SEND\r\n"
+                            "[09:05:07(042)] SECOND\r\nPLAIN\r\n"));
+
+        // Around midnight: two files, each line with its own day's stamp.
+        at = QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999));
+        Save_EventLog("LATE", true);
+        at = QDateTime(QDate(2025, 1, 1), QTime(0, 0, 0, 0));
+        Save_EventLog("EARLY", true);
+        QCOMPARE(dir.read("LOG_20241231.TXT"), QByteArray("[23:59:59(999)] LATE\r\n"));
+        QCOMPARE(dir.read("LOG_20250101.TXT"), QByteArray("[00:00:00(000)] EARLY\r\n"));
+        QCOMPARE(EventLogPath(), dir.file("LOG_20250101.TXT"));
+
+        // The error log is switched off in this build: handlers' lines go nowhere.
+        QStringList seen;
+        setErrorLogObserverForTesting([&](const QString &l) { seen << l; });
+        Save_ErrorLog(fuErrorLine("GetString_ofINI", 53, "File not found"), true);
+        setErrorLogObserverForTesting(nullptr);
+        QCOMPARE(seen, QStringList{"GetString_ofINI : (error 53)  File not found"});
+        QCOMPARE(QFile::exists(ErrorLogPath()), ERROR_LOG_ENABLED);
+    }
+
+    void logFileThatCannotBeWritten()
+    {
+        ProgramFolder dir;
+        setClockForTesting([] { return QDateTime(QDate(2024, 1, 5), QTime(1, 0)); });
+        QVERIFY(QDir(dir.path()).mkdir("LOG_20240105.TXT")); // a folder in the file's place
+        Save_EventLog("LOST", true);                         // quietly lost
+        QVERIFY(QFileInfo(dir.file("LOG_20240105.TXT")).isDir());
+    }
+
+    void scrambling()
+    {
+        m_digits = {1, 0, 2};
+        setScrambleDigitsForTesting([this] { return m_digits.takeFirst(); });
+        QCOMPARE(fuScrambleLogText("abc"), QStringLiteral("bbe102"));
+        QCOMPARE(fuScrambleLogText(QString()), QString());
+
+        m_digits = {9, 9};
+        QVERIFY_THROWS_EXCEPTION(platform::VbError, fuScrambleLogText(QString(QChar(250)) + "x"));
+
+        setScrambleDigitsForTesting(nullptr);
+        const QString serial = "12345678901";
+        const QString s = fuScrambleLogText(serial);
+        QCOMPARE(s.size(), 22);
+        QList<int> counts(10, 0);
+        for (int i = 0; i < 11; ++i) {
+            const int shift = s[11 + i].digitValue();
+            QVERIFY(shift >= 0 && shift <= 9);
+            QCOMPARE(s[i].unicode(), serial[i].unicode() + shift);
+        }
+        // Every digit comes up over many draws.
+        QString many = fuScrambleLogText(QString(2000, u'0')).mid(2000);
+        for (QChar c : many)
+            ++counts[c.digitValue()];
+        for (int c : counts)
+            QVERIFY(c > 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SettingsLogs)
+#include "tst_settings_logs.moc"
