@@ -1,9 +1,175 @@
+// frmMain: start-up, the display procedures, panels and exit.
 #include "frmMain.h"
+
+#include "Numbers.h"
+#include "Shell.h"
 #include "modCommon.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+using namespace modCommon;
+using platform::RGB;
+
+namespace {
+// The original's fixed single border and caption bar take 375 twips of the outer height. The
+// client is as wide as the panels' visible part: they start one pixel left of the client edge.
+constexpr int kNonClientHeightTwips = 375;
+constexpr int kClientWidthTwips = 4560;
+
+const QString kTitle = QStringLiteral("Vantor SCALE [1.0.03 13.08.13]");
+const QString kDefaultCaption = QStringLiteral("Please enter the approved data.");
+} // namespace
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
 {
-    setWindowTitle(QStringLiteral("Vantor SCALE [1.0.03 13.08.13]"));
-    modCommon::gnComPortNo = 1;
-    modCommon::lf_StartMeasure(MSComm, modCommon::gnComPortNo);
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    createControls();
+    connectHandlers();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::connectHandlers()
+{
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(cmdViewLog, &QPushButton::clicked, this, &frmMain::cmdViewLog_Click);
+    connect(cmdCom, &QPushButton::clicked, this, &frmMain::cmdCom_Click);
+}
+
+void frmMain::setHeightTwips(int twips)
+{
+    m_heightTwips = twips;
+    setFixedSize(platform::tw(kClientWidthTwips), platform::tw(twips - kNonClientHeightTwips));
+}
+
+void frmMain::Form_Load()
+{
+    setHeightTwips(kLoginHeightTwips);
+    fraData->move(0, 0);
+    fraAdmin->move(0, 0);
+    setWindowTitle(kTitle);
+    fraMain->show();
+    fraData->hide();
+    fraAdmin->hide();
+    fraCalAuto->move(fraCalManual->pos());
+    cmdReset->hide();
+    txtSerialCheck->setText(QStringLiteral("00000000000"));
+    txtPassCheck->setText(QStringLiteral("0000"));
+    gbIsLb = true;
+    fuSetUnitMode(gbIsLb);
+    gnResendCmd = kNoResendCmd;
+    lblScale->clear();
+    lblValue->clear();
+
+    // A value that is not a whole 16-bit number, or a user type other than 0 or 1, falls back to
+    // the default instead of stopping the program.
+    gnComPortNo = fuWholeNumber16(GetString_ofINI(kSection, QStringLiteral("Com_Port"),
+                                                  QStringLiteral("1"))).value_or(1);
+    const auto adminSel = fuWholeNumber16(GetString_ofINI(kSection, QStringLiteral("Admin_Sel"),
+                                                          QStringLiteral("0")));
+    m_nAdminSel = (adminSel == 0 || adminSel == 1) ? *adminSel : 0;
+    optAdmin[m_nAdminSel]->setChecked(true);
+
+    lf_StartMeasure(MSComm, gnComPortNo);
+}
+
+void frmMain::SetDefaultPanelSetting()
+{
+    shpDataCaption->setFillColor(RGB(166, 202, 240));
+    platform::setForeColor(lblDataCaption, Qt::black);
+    lblDataCaption->setText(kDefaultCaption);
+    shpSerial->setFillColor(RGB(219, 193, 215));
+    platform::setForeColor(lblSerialPanel, Qt::black);
+    shpPassword->setFillColor(RGB(219, 193, 215));
+    platform::setForeColor(lblPasswordPanel, Qt::black);
+    shpAccelPanel->setFillColor(RGB(238, 145, 170));
+    platform::setForeColor(lblAccelPanel, Qt::black);
+    lblAccelPanel->setText(QStringLiteral("Gravity Value"));
+}
+
+void frmMain::fuSetUnitMode(const bool &bIsLb)
+{
+    Label5->setText(bIsLb ? QStringLiteral("[lb]") : QStringLiteral("[kg]"));
+    cmd0kg->setText(fuGetUnitValue(bIsLb, QStringLiteral("0 kg")));
+    cmd50Kg->setText(fuGetUnitValue(bIsLb, QStringLiteral("50 kg")));
+    cmd100kg->setText(fuGetUnitValue(bIsLb, QStringLiteral("100 kg")));
+    cmd10gUp->setText(fuGetUnitValue(bIsLb, QStringLiteral("10 g")) + QStringLiteral(" Up"));
+    cmd10gDn->setText(fuGetUnitValue(bIsLb, QStringLiteral("10 g")) + QStringLiteral(" Dn"));
+    cmd100gUp->setText(fuGetUnitValue(bIsLb, QStringLiteral("100 g")) + QStringLiteral(" Up"));
+    cmd100gDn->setText(fuGetUnitValue(bIsLb, QStringLiteral("100 g")) + QStringLiteral(" Dn"));
+}
+
+QString frmMain::fuGetUnitValue(const bool &bIsLb, const QString &sValue)
+{
+    if (!bIsLb)
+        return sValue;
+    static const std::pair<QString, QString> kPounds[] = {
+        {QStringLiteral("0 kg"), QStringLiteral("0 lb")},
+        {QStringLiteral("50 kg"), QStringLiteral("110.23 lb")},
+        {QStringLiteral("100 kg"), QStringLiteral("220.46 lb")},
+        {QStringLiteral("10 g"), QStringLiteral("0.02 lb")},
+        {QStringLiteral("100 g"), QStringLiteral("0.22 lb")},
+    };
+    for (const auto &[kg, lb] : kPounds)
+        if (sValue == kg)
+            return lb;
+    return QString();
+}
+
+void frmMain::fuSetAutoManualToogle(const std::int16_t &nType)
+{
+    const bool automatic = nType == 0;
+    fraCalAuto->setVisible(automatic);
+    fraCalManual->setVisible(!automatic);
+    cmdAuto->setText(automatic ? QStringLiteral("Manual") : QStringLiteral("Auto"));
+}
+
+void frmMain::cmdExit_Click()
+{
+    const QString sel = optAdmin[0]->isChecked() ? QStringLiteral("0") : QStringLiteral("1");
+    SetString_ofINI(kSection, QStringLiteral("Admin_Sel"), sel);
+    Save_EventLog(QStringLiteral("PROGRAM => EXIT"), true);
+    close();
+}
+
+void frmMain::cmdViewLog_Click()
+{
+    platform::ShellExecute(this, QString(), QStringLiteral("notepad.exe"), EventLogPath(), QString(), 1);
+}
+
+void frmMain::cmdCom_Click()
+{
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // The window is unloaded: its timers stop and its serial control lets the port go.
+    Timer1.setEnabled(false);
+    Timer2.setEnabled(false);
+    Timer4.setEnabled(false);
+    MSComm.setPortOpen(false);
+    event->accept();
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }

@@ -1,11 +1,147 @@
 #pragma once
-#include <QWidget>
+// The console's main window: the login panel fraMain, the data panel fraData and the
+// administration panel fraAdmin, exactly one of them visible; the serial control MSComm and the
+// three timers. Controls and handlers are public: the reply handling and the commands work on
+// them directly, and tests drive them the same way.
+
 #include "CommControl.h"
+#include "Controls.h"
+#include "IntervalTimer.h"
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 class frmMain : public QWidget
 {
     Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Window ----
+    static constexpr int kWidthTwips = 4630;
+    static constexpr int kLoginHeightTwips = 3300;
+    static constexpr int kPanelHeightTwips = 6570;
+    // Outer height in twips as the program last set it (3300 or 6570).
+    int HeightTwips() const { return m_heightTwips; }
+    void setHeightTwips(int twips);
+
+    // ---- Display procedures ----
+    void SetDefaultPanelSetting();
+    void fuSetUnitMode(const bool &bIsLb);
+    static QString fuGetUnitValue(const bool &bIsLb, const QString &sValue);
+    void fuSetAutoManualToogle(const std::int16_t &nType);
+
+    // ---- Handlers ----
+    void Form_Load();
+    void cmdExit_Click();
+    void cmdViewLog_Click();
+    void cmdCom_Click();
+
+    // ---- Serial control and timers ----
     platform::CommControl MSComm;
+    platform::IntervalTimer Timer1{2000};
+    platform::IntervalTimer Timer2{300};
+    platform::IntervalTimer Timer4{1000};
+
+    // ---- Login panel ----
+    QFrame *fraMain;
+    platform::Shape *shpDataCaption;
+    QLabel *lblDataCaption;
+    QFrame *fraTest;
+    QLabel *lblSerialNo;
+    QLineEdit *txtSerialCheck;
+    QLabel *lblAdministrator;
+    std::array<QRadioButton *, 2> optAdmin;
+    QLabel *lblPassword;
+    QLineEdit *txtPassCheck;
+    QPushButton *cmdCheck;
+    QPushButton *cmdCom;
+    QPushButton *cmdExit;
+
+    // ---- Data panel ----
+    QFrame *fraData;
+    platform::Shape *shpScale;
+    QLabel *lblScalePanel;
+    QLabel *lblScale;
+    QLabel *Label5;
+    QLabel *lblValuePanel;
+    QLabel *lblValue;
+    platform::Shape *shpAccelPanel;
+    QLabel *lblAccelPanel;
+    QLabel *Label3;
+    QLineEdit *txtAccelRead;
+    QLabel *Label2;
+    QLabel *Label1_0;
+    QLabel *Label4;
+    QLineEdit *txtAccel;
+    QLabel *lblUnit;
+    QLabel *lblSeq;
+    QPushButton *cmdAccelRead;
+    QPushButton *cmdAccelWrite;
+    QFrame *fraCalAuto;
+    platform::Shape *shpAuto;
+    QLabel *lblCalAuto;
+    QPushButton *cmd0kg;
+    QPushButton *cmd50Kg;
+    QPushButton *cmd100kg;
+    QFrame *fraCalManual;
+    platform::Shape *shpCalManual;
+    QLabel *lblCalManual;
+    QPushButton *cmd10gUp;
+    QPushButton *cmd10gDn;
+    QPushButton *cmdZero;
+    QPushButton *cmd100gUp;
+    QPushButton *cmd100gDn;
+    QPushButton *cmdKgLb;
+    QPushButton *cmdAuto;
+    QPushButton *cmdAdmin;
+    QPushButton *cmdClose;
+    QPushButton *cmdReset;
+
+    // ---- Administration panel ----
+    QFrame *fraAdmin;
+    platform::Shape *shpSerial;
+    QLabel *lblSerialPanel;
+    QLabel *Label7;
+    QLineEdit *txtSerialRead;
+    QLabel *Label6;
+    QLineEdit *txtSerial;
+    QPushButton *cmdSerialRead;
+    QPushButton *cmdSerialWrite;
+    platform::Shape *shpPassword;
+    QLabel *lblPasswordPanel;
+    QLabel *lblAdmin1;
+    QLabel *lblAdmin2;
+    QLabel *Label9;
+    QLineEdit *txtPass1Read;
+    QLineEdit *txtPass2Read;
+    QLabel *Label8;
+    QLineEdit *txtPass1;
+    QLineEdit *txtPass2;
+    QPushButton *cmdPassRead;
+    QPushButton *cmdPassWrite;
+    QPushButton *cmdViewLog;
+    QPushButton *cmdAdminClose;
+
+    // The user type index read from the settings at start-up.
+    std::int16_t m_nAdminSel = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+
+    int m_heightTwips = kLoginHeightTwips;
+    bool m_centred = false;
 };
