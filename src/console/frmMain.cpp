@@ -44,6 +44,9 @@ void frmMain::connectHandlers()
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(cmdViewLog, &QPushButton::clicked, this, &frmMain::cmdViewLog_Click);
     connect(cmdCom, &QPushButton::clicked, this, &frmMain::cmdCom_Click);
+    connect(&MSComm, &platform::CommControl::OnComm, this, &frmMain::MSComm_OnComm);
+    connect(&Timer1, &platform::IntervalTimer::Timer, this, &frmMain::Timer1_Timer);
+    connect(&Timer2, &platform::IntervalTimer::Timer, this, &frmMain::Timer2_Timer);
 }
 
 void frmMain::setHeightTwips(int twips)

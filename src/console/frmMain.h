@@ -7,6 +7,7 @@
 #include "CommControl.h"
 #include "Controls.h"
 #include "IntervalTimer.h"
+#include "Reception.h"
 
 #include <QWidget>
 #include <array>
@@ -44,6 +45,15 @@ public:
     void cmdExit_Click();
     void cmdViewLog_Click();
     void cmdCom_Click();
+
+    // ---- Reply reception ----
+    using RecvBuffer = std::array<std::uint8_t, replies::kRecvBufSize>;
+    void MSComm_OnComm();
+    void All_Data_Received_Check();
+    void All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt);
+    void Timer1_Timer();
+    void Timer2_Timer();
+    replies::ReceptionState m_recv; // kept for the whole run
 
     // ---- Serial control and timers ----
     platform::CommControl MSComm;

@@ -1,0 +1,126 @@
+#include "Frame.h"
+
+#include "CommControl.h"
+#include "VbError.h"
+#include "modCommon.h"
+
+#include <QStringList>
+
+namespace modCommon {
+namespace {
+
+using platform::VbError;
+namespace err = platform::err;
+
+// The byte a hex piece stands for; throws the error a numeric conversion raises.
+std::uint8_t hexByte(QStringView piece)
+{
+    if (piece.isEmpty())
+        throw VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
+    unsigned value = 0;
+    for (QChar c : piece) {
+        const int digit = (c >= u'0' && c <= u'9')   ? c.unicode() - u'0'
+                          : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10
+                          : (c >= u'a' && c <= u'f') ? c.unicode() - u'a' + 10
+                                                     : -1;
+        if (digit < 0)
+            throw VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
+        value = value * 16 + unsigned(digit);
+        if (value > 0xFF)
+            throw VbError(err::Overflow, QStringLiteral("Overflow"));
+    }
+    return std::uint8_t(value);
+}
+
+QByteArray hexBytes(const QString &hexText)
+{
+    const QStringList pieces = hexText.split(QLatin1Char(' '));
+    QByteArray bytes;
+    bytes.reserve(pieces.size());
+    for (const QString &piece : pieces)
+        bytes.append(char(hexByte(piece)));
+    return bytes;
+}
+
+// The single-byte code of a character; characters without one become "?".
+std::uint8_t ansiCode(QChar c)
+{
+    return c.unicode() <= 0xFF ? std::uint8_t(c.unicode()) : std::uint8_t('?');
+}
+
+} // namespace
+
+QString fuByteToHexStr(std::uint8_t value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString fuPPAStrToHexStr(const QString &text)
+{
+    QString s = text.trimmed();
+    s.remove(QLatin1Char(' '));
+    s.replace(QLatin1String("{STX}"), QLatin1String("{02}"));
+    s.replace(QLatin1String("{ETX}"), QLatin1String("{03}"));
+    s.remove(QLatin1String("^["));
+    s.remove(QLatin1String("\r\n"));
+    if (s.isEmpty())
+        return QStringLiteral("00");
+
+    QString result;
+    QString token;
+    bool inToken = false;
+    for (QChar c : std::as_const(s)) {
+        if (c == u'{') {
+            inToken = true;
+        } else if (c == u'}') {
+            inToken = false;
+            result += (QStringLiteral("00") + token).right(2) + QLatin1Char(' ');
+            token.clear();
+        } else if (inToken) {
+            token += c;
+        } else {
+            result += fuByteToHexStr(ansiCode(c)) + QLatin1Char(' ');
+        }
+    }
+    if (result.isEmpty()) {
+        // Nothing produced (only an unclosed token): there is no trailing space to drop.
+        Save_ErrorLog(fuErrorLine("fuPPAStrToHexStr", err::InvalidProcedureCall,
+                                  QStringLiteral("Invalid procedure call or argument")), true);
+        return QStringLiteral("00");
+    }
+    result.chop(1);
+    return result;
+}
+
+std::uint8_t Byte_Data_CheckSum_Function(const QByteArray &bytes)
+{
+    std::uint32_t sum = 0;
+    for (char b : bytes)
+        sum += std::uint8_t(b);
+    return std::uint8_t(sum & 0xFF);
+}
+
+QString fuHexStr_Data_CheckSum_Function(const QString &hexText)
+{
+    try {
+        return fuByteToHexStr(Byte_Data_CheckSum_Function(hexBytes(hexText)));
+    } catch (const VbError &e) {
+        Save_ErrorLog(fuErrorLine("fuHexStr_Data_CheckSum_Function", e), true);
+        return QStringLiteral("00");
+    }
+}
+
+void fuSendByteStrComData(platform::CommControl &comm, QString &text)
+{
+    try {
+        text = fuPPAStrToHexStr(text);
+        text = text + QLatin1Char(' ') + fuHexStr_Data_CheckSum_Function(text);
+        const QByteArray frame = hexBytes(text);
+        if (comm.PortOpen())
+            comm.Output(frame);
+    } catch (const VbError &e) {
+        Save_ErrorLog(fuErrorLine("fuSendByteStrComData", e), true);
+    }
+}
+
+} // namespace modCommon
