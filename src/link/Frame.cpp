@@ -100,6 +100,15 @@ std::uint8_t Byte_Data_CheckSum_Function(const QByteArray &bytes)
     return std::uint8_t(sum & 0xFF);
 }
 
+QByteArray fuMakeFrame(QByteArrayView codeAndPayload)
+{
+    QByteArray frame;
+    frame.reserve(codeAndPayload.size() + 3);
+    frame.append('\x02').append(codeAndPayload).append('\x03');
+    frame.append(char(Byte_Data_CheckSum_Function(frame)));
+    return frame;
+}
+
 QString fuHexStr_Data_CheckSum_Function(const QString &hexText)
 {
     try {
