@@ -43,7 +43,33 @@ void frmMain::connectHandlers()
 {
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(cmdViewLog, &QPushButton::clicked, this, &frmMain::cmdViewLog_Click);
-    connect(cmdCom, &QPushButton::clicked, this, &frmMain::cmdCom_Click);
+    const std::pair<QPushButton *, void (frmMain::*)()> clicks[] = {
+        {cmdCom, &frmMain::cmdCom_Click},
+        {cmdCheck, &frmMain::cmdCheck_Click},
+        {cmdAdmin, &frmMain::cmdAdmin_Click},
+        {cmdAdminClose, &frmMain::cmdAdminClose_Click},
+        {cmdSerialRead, &frmMain::cmdSerialRead_Click},
+        {cmdSerialWrite, &frmMain::cmdSerialWrite_Click},
+        {cmdPassRead, &frmMain::cmdPassRead_Click},
+        {cmdPassWrite, &frmMain::cmdPassWrite_Click},
+        {cmd0kg, &frmMain::cmd0kg_Click},
+        {cmd50Kg, &frmMain::cmd50Kg_Click},
+        {cmd100kg, &frmMain::cmd100kg_Click},
+        {cmd100gDn, &frmMain::cmd100gDn_Click},
+        {cmd100gUp, &frmMain::cmd100gUp_Click},
+        {cmd10gDn, &frmMain::cmd10gDn_Click},
+        {cmd10gUp, &frmMain::cmd10gUp_Click},
+        {cmdZero, &frmMain::cmdZero_Click},
+        {cmdAuto, &frmMain::cmdAuto_Click},
+        {cmdClose, &frmMain::cmdClose_Click},
+        {cmdReset, &frmMain::cmdReset_Click},
+        {cmdKgLb, &frmMain::cmdKgLb_Click},
+        {cmdAccelRead, &frmMain::cmdAccelRead_Click},
+        {cmdAccelWrite, &frmMain::cmdAccelWrite_Click},
+    };
+    for (const auto &[button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, handler);
+    connect(&Timer4, &platform::IntervalTimer::Timer, this, &frmMain::Timer4_Timer);
     connect(&MSComm, &platform::CommControl::OnComm, this, &frmMain::MSComm_OnComm);
     connect(&Timer1, &platform::IntervalTimer::Timer, this, &frmMain::Timer1_Timer);
     connect(&Timer2, &platform::IntervalTimer::Timer, this, &frmMain::Timer2_Timer);

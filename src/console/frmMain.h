@@ -46,6 +46,33 @@ public:
     void cmdViewLog_Click();
     void cmdCom_Click();
 
+    // ---- Login and administration ----
+    void cmdCheck_Click();
+    void cmdAdmin_Click();
+    void cmdAdminClose_Click();
+    void cmdSerialRead_Click();
+    void cmdSerialWrite_Click();
+    void cmdPassRead_Click();
+    void cmdPassWrite_Click();
+    bool fuCheckDecimalPoint(QLineEdit *ctrlTextBox);
+
+    // ---- Calibration, units and gravity ----
+    void cmd0kg_Click();
+    void cmd50Kg_Click();
+    void cmd100kg_Click();
+    void cmd100gDn_Click();
+    void cmd100gUp_Click();
+    void cmd10gDn_Click();
+    void cmd10gUp_Click();
+    void cmdZero_Click();
+    void cmdAuto_Click();
+    void cmdClose_Click();
+    void cmdReset_Click();
+    void Timer4_Timer();
+    void cmdKgLb_Click();
+    void cmdAccelRead_Click();
+    void cmdAccelWrite_Click();
+
     // ---- Reply reception ----
     using RecvBuffer = std::array<std::uint8_t, replies::kRecvBufSize>;
     void MSComm_OnComm();
@@ -151,6 +178,13 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    // Sends "{02}" + codeAndPayload + "{03}" on MSComm.
+    void fuSendCommand(const QString &codeAndPayload);
+    // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
+    bool fuWaitForReply(const bool &replied);
+    void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);
+    void fuManualCalibration(std::int16_t number, const QString &code, const QString &weight,
+                             const QString &logPrefix, const QString &logSuffix);
 
     int m_heightTwips = kLoginHeightTwips;
     bool m_centred = false;

@@ -76,12 +76,13 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, i
 }
 
 QLineEdit *textBox(QWidget *parent, const char *name, const QString &text, int l, int t, int w,
-                   int h, int maxLength = 32767, bool readOnly = false, const QFont &font = textFont(),
+                   int h, int maxLength = 0, bool readOnly = false, const QFont &font = textFont(),
                    bool centred = false)
 {
     auto *e = named(new QLineEdit(parent), name);
     e->setFont(font);
-    e->setMaxLength(maxLength);
+    if (maxLength > 0)
+        setMaxTypedLength(e, maxLength);
     e->setText(text);
     e->setReadOnly(readOnly);
     if (centred)
@@ -146,7 +147,7 @@ void frmMain::createControls()
     shpAccelPanel = shape(fraData, "shpAccelPanel", RGB(238, 145, 170), 30, 1665, 4500, 435);
     lblAccelPanel = header(fraData, "lblAccelPanel", QStringLiteral("Gravity Value"), 1590, 1755, 1395, 240);
     Label3 = label(fraData, "Label3", QStringLiteral("Read"), 390, 2265, 525, 240);
-    txtAccelRead = textBox(fraData, "txtAccelRead", QString(), 1095, 2175, 2415, 435, 32767, true,
+    txtAccelRead = textBox(fraData, "txtAccelRead", QString(), 1095, 2175, 2415, 435, 0, true,
                            timesFont(14.25, false), true);
     Label2 = label(fraData, "Label2", QStringLiteral("[m/s ]"), 3555, 2370, 585, 240);
     Label1_0 = label(fraData, "Label1_0", QStringLiteral("2"), 3915, 2295, 75, 165, exponentFont());

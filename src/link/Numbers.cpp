@@ -1,5 +1,7 @@
 #include "Numbers.h"
 
+#include <QRegularExpression>
+#include <cmath>
 #include <limits>
 
 namespace modCommon {
@@ -36,6 +38,28 @@ std::optional<std::int16_t> fuWholeNumber16(QStringView text)
         || *value > std::numeric_limits<std::int16_t>::max())
         return std::nullopt;
     return std::int16_t(*value);
+}
+
+bool fuIsNumericText(QStringView text)
+{
+    static const QRegularExpression numeric(QStringLiteral("^ *[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+) *$"));
+    return numeric.match(text).hasMatch();
+}
+
+std::optional<double> fuNumber(QStringView text)
+{
+    if (!fuIsNumericText(text))
+        return std::nullopt;
+    bool ok = false;
+    const double v = text.trimmed().toString().remove(QLatin1Char('+')).toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+QString fuFormatFixed(double v, int decimals)
+{
+    if (std::round(std::abs(v) * std::pow(10.0, decimals)) == 0)
+        v = 0; // no "-0.00"
+    return QString::number(v, 'f', decimals);
 }
 
 } // namespace modCommon

@@ -1,6 +1,7 @@
 #pragma once
 // Numeric texts as the console reads them.
 
+#include <QString>
 #include <QStringView>
 #include <cstdint>
 #include <optional>
@@ -13,5 +14,16 @@ std::optional<std::int32_t> fuWholeNumber(QStringView text);
 
 // The same, limited to 16 bits.
 std::optional<std::int16_t> fuWholeNumber16(QStringView text);
+
+// A numeric text: blanks around it, an optional sign, digits with at most one decimal point
+// (always a point, whatever the locale). Letters, inner blanks and anything else fail.
+bool fuIsNumericText(QStringView text);
+
+// The value of a numeric text, or nullopt.
+std::optional<double> fuNumber(QStringView text);
+
+// v with exactly `decimals` digits after a decimal point and at least one before it ("#0.0000",
+// "##0.00"); a value that rounds to zero shows without a sign.
+QString fuFormatFixed(double v, int decimals);
 
 } // namespace modCommon

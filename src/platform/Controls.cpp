@@ -86,3 +86,32 @@ void Shape::paintEvent(QPaintEvent *)
 }
 
 } // namespace platform
+
+#include <QLineEdit>
+#include <QValidator>
+
+namespace platform {
+namespace {
+class TypedLengthValidator : public QValidator
+{
+public:
+    TypedLengthValidator(int length, QObject *parent) : QValidator(parent), m_length(length) {}
+    State validate(QString &input, int &) const override
+    {
+        return input.size() <= m_length ? Acceptable : Invalid;
+    }
+    int m_length;
+};
+} // namespace
+
+void setMaxTypedLength(QLineEdit *box, int length)
+{
+    box->setValidator(new TypedLengthValidator(length, box));
+}
+
+int maxTypedLength(const QLineEdit *box)
+{
+    const auto *v = dynamic_cast<const TypedLengthValidator *>(box->validator());
+    return v ? v->m_length : 0;
+}
+} // namespace platform

@@ -56,3 +56,11 @@ private:
 };
 
 } // namespace platform
+
+class QLineEdit;
+namespace platform {
+// The most characters the user can type into a text box. Unlike QLineEdit::maxLength it does not
+// cut text the program puts there (the gravity box shows "10.5000" in a 6-character box).
+void setMaxTypedLength(QLineEdit *box, int length);
+int maxTypedLength(const QLineEdit *box); // 0: no limit
+} // namespace platform

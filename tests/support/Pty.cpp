@@ -55,8 +55,8 @@ void Pty::write(const QByteArray &bytes) const
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0)
             done += n;
-        else
-            ::usleep(1000);
+        else // full: let the program under test (often in this process) read
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
     }
 }
 
@@ -81,7 +81,8 @@ QByteArray Pty::drain(int quietMs) const
 {
     QByteArray got;
     QDeadlineTimer quiet(quietMs);
-    while (!quiet.hasExpired()) {
+    const QDeadlineTimer limit(3000); // a line that never falls silent
+    while (!quiet.hasExpired() && !limit.hasExpired()) {
         const QByteArray more = read(1 << 20, 10);
         if (!more.isEmpty()) {
             got += more;
