@@ -180,6 +180,8 @@ private:
     void connectHandlers();
     // Sends "{02}" + codeAndPayload + "{03}" on MSComm.
     void fuSendCommand(const QString &codeAndPayload);
+    // The steps several replies share: time-out off, status hold on, status colours.
+    void fuAcknowledge();
     // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
     bool fuWaitForReply(const bool &replied);
     void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);

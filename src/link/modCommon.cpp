@@ -1,10 +1,14 @@
-// Settings file and serial port opening.
+// Settings file, serial port opening and the delay that lets events run.
 #include "modCommon.h"
 
 #include "CommControl.h"
 #include "ProfileString.h"
 #include "Program.h"
 #include "VbError.h"
+#include "Wait.h"
+
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <QDir>
 
@@ -46,6 +50,16 @@ void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port)
     } catch (const platform::VbError &e) {
         Save_ErrorLog(fuErrorLine("lf_StartMeasure", e), true);
     }
+}
+
+void fuDelayTime(int ms)
+{
+    // Unsigned difference: right across a wrap of the tick counter.
+    const quint32 start = platform::timeGetTime();
+    QTimer wake; // so that waiting for events never outlasts the delay
+    wake.start(qMax(1, ms));
+    while (platform::timeGetTime() - start < quint32(qMax(0, ms)))
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 } // namespace modCommon

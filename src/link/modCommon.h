@@ -57,6 +57,10 @@ QString fuScrambleLogText(QString text);
 // what waited before. A failure leaves the port closed and goes to the error log only.
 void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port);
 
+// ---- Waits ----
+// Waits ms milliseconds while letting every event run (serial reception, timers, clicks).
+void fuDelayTime(int ms);
+
 // ---- Seams for tests ----
 void setClockForTesting(std::function<QDateTime()> clock);          // nullptr: the real clock
 void setScrambleDigitsForTesting(std::function<int()> nextDigit);   // nullptr: random digits

@@ -1,12 +1,18 @@
-// frmMain: reply reception, the reply time-out and the status hold.
+// frmMain: reply reception and dispatch, the reply time-out and the status hold.
 #include "frmMain.h"
 
+#include "MsgBox.h"
+#include "ReplyFields.h"
 #include "VbError.h"
 #include "modCommon.h"
 
+#include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 using namespace modCommon;
+using platform::RGB;
 using replies::ReceptionState;
 
 void frmMain::MSComm_OnComm()
@@ -45,8 +51,109 @@ void frmMain::All_Data_Received_Check()
     }
 }
 
-void frmMain::All_Data_Received_Analysys(const RecvBuffer &, std::int32_t)
+void frmMain::fuAcknowledge()
 {
+    Timer2.setEnabled(false);
+    Timer1.setEnabled(true);
+    platform::setForeColor(lblDataCaption, RGB(255, 0, 128));
+    shpDataCaption->setFillColor(RGB(166, 202, 240));
+}
+
+void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt)
+{
+    using namespace replies;
+    if (recvCnt < 3)
+        return;
+    try {
+        // Our own copy: a reply dispatched while this one waits cannot change its fields.
+        const QByteArray reply = fuReplyCopy(recvBuf.data(), std::int32_t(recvBuf.size()), recvCnt);
+        const QString code = fuReplyCode(reply);
+
+        if (code == QLatin1String("VI")) {
+            fuAcknowledge();
+        } else if (code == QLatin1String("FI")) {
+            fuAcknowledge();
+            lblSerialPanel->setText(QStringLiteral("Member Send complete"));
+        } else if (code == QLatin1String("SW")) {
+            Timer2.setEnabled(false);
+            Timer1.setEnabled(true);
+            fuDelayTime(500);
+            Save_EventLog(QStringLiteral("USER SERIAL => WRITE OK"), true);
+            cmdSerialRead_Click();
+            platform::MsgBox(QStringLiteral("Send Ok!!"));
+        } else if (code == QLatin1String("SR")) {
+            fuAcknowledge();
+            const QString serial = fuReplyField(reply, 0, 11);
+            txtSerialRead->setText(serial);
+            Save_EventLog(QStringLiteral("USER SERIAL => READ OK : ") + fuScrambleLogText(serial), true);
+        } else if (code == QLatin1String("PW")) {
+            Timer2.setEnabled(false);
+            Timer1.setEnabled(true);
+            fuDelayTime(500);
+            Save_EventLog(QStringLiteral("USER PASSWORD => WRITE OK"), true);
+            cmdPassRead_Click();
+            platform::MsgBox(QStringLiteral("Send Ok!!"));
+        } else if (code == QLatin1String("PR")) {
+            fuAcknowledge();
+            Save_EventLog(QStringLiteral("USER PASSWORD => READ OK"), true);
+            const QString password1 = fuReplyField(reply, 0, 4);
+            txtPass1Read->setText(password1);
+            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER1 : ") + fuScrambleLogText(password1), true);
+            const QString password2 = fuReplyField(reply, 4, 4);
+            txtPass2Read->setText(password2);
+            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER2 : ") + fuScrambleLogText(password2), true);
+        } else if (code == QLatin1String("AR")) {
+            Timer2.setEnabled(false);
+            platform::setForeColor(lblAccelPanel, RGB(0, 0, 0));
+            shpAccelPanel->setFillColor(RGB(238, 145, 170));
+            const QString text = fuGravityText(fuReplyField(reply, 2, 6));
+            txtAccelRead->setText(text);
+            Save_EventLog(QStringLiteral("GRAVITY VALUE => READ OK : ") + text, true);
+        } else if (code == QLatin1String("AC")) {
+            fuAcknowledge();
+            fraMain->hide();
+            fraData->show();
+            fraAdmin->hide();
+            setHeightTwips(kPanelHeightTwips);
+            Save_EventLog(QStringLiteral("CALIBRATION FORM => OPEN"), true);
+            gbLoginReplied = true;
+        } else if (code == QLatin1String("AW")) {
+            fuAcknowledge();
+            fuDelayTime(500);
+            Save_EventLog(QStringLiteral("GRAVITY VALUE => WRITE OK"), true);
+            cmdAccelRead_Click();
+            platform::MsgBox(QStringLiteral("Send Ok!!"));
+        } else if (code == QLatin1String("WC")) {
+            const QString digital = fuReplyField(reply, 0, 5);
+            const QString sign = fuReplyField(reply, 11, 1) == QLatin1String("-") ? QStringLiteral("-") : QString();
+            const QString weight = sign + fuReplyField(reply, 6, 5);
+            lblValue->setText(QString::number(fuReadWholeNumber(digital)));
+            lblScale->setText(fuWeightText(weight));
+            if (fraData->isHidden() && fraAdmin->isHidden())
+                cmdClose_Click(); // reports while the login panel shows: leave calibration
+        } else if (code == QLatin1String("BG")) {
+            Timer4.setEnabled(false);
+            gnResendCmd = kNoResendCmd;
+            gbCalibReplied = true;
+        } else if (code == QLatin1String("BA")) {
+            Timer4.setEnabled(false);
+            gnResendCmd = kNoResendCmd;
+            const QString mode = fuReplyField(reply, 1, 2);
+            if (mode == QLatin1String("00"))
+                fuSetAutoManualToogle(1);
+            else if (mode == QLatin1String("01"))
+                fuSetAutoManualToogle(0);
+        } else if (code == QLatin1String("SP") || code == QLatin1String("SK")) {
+            const bool pounds = code == QLatin1String("SP");
+            gbIsLb = pounds;
+            fuSetUnitMode(gbIsLb);
+            Save_EventLog(pounds ? QStringLiteral("WEIGHT => LB MODE") : QStringLiteral("WEIGHT => KG MODE"), true);
+            cmdKgLb->setText(pounds ? QStringLiteral("Kg Mode") : QStringLiteral("Lb Mode"));
+            gbUnitReplied = true;
+        }
+    } catch (const platform::VbError &e) {
+        Save_ErrorLog(fuErrorLine("All_Data_Received_Analysys", e), true);
+    }
 }
 
 void frmMain::Timer2_Timer()
