@@ -227,7 +227,7 @@ private slots:
         QVERIFY(scale.start(dir.path(), 1, {"--rate", "50", "--quiet"}));
         Console console;
         QVERIFY(console.open(dir.file("COM1")));
-        for (const QByteArray cmd : {kLogin1, QByteArray("SK00"), QByteArray("BG01")}) {
+        for (const QByteArray &cmd : {kLogin1, QByteArray("SK00"), QByteArray("BG01")}) {
             console.send(cmd);
             QCOMPARE(console.next(), cmd.left(2));
         }

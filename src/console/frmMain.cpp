@@ -3,6 +3,7 @@
 
 #include "Numbers.h"
 #include "Shell.h"
+#include "frmPortScan.h"
 #include "modCommon.h"
 
 #include <QCloseEvent>
@@ -178,6 +179,14 @@ void frmMain::cmdViewLog_Click()
 
 void frmMain::cmdCom_Click()
 {
+    if (MSComm.PortOpen())
+        MSComm.setPortOpen(false);
+    {
+        frmPortScan scan(this);
+        scan.exec();
+    } // unloaded: its test port is released before this window opens its own
+    lf_StartMeasure(MSComm, gnComPortNo);
+    Save_EventLog(QStringLiteral("COM CONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -42,3 +42,95 @@ QString ResolvedPortDevice(int n)
 }
 
 } // namespace platform
+
+#include <QDir>
+#include <QLockFile>
+#include <QSerialPortInfo>
+#include <QStringList>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+#ifndef Q_OS_WIN
+// The lock files other serial programs may hold for the device, in the folders QSerialPort uses.
+QStringList lockFilesFor(const QString &device)
+{
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    static const char *folders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                                    "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"};
+    QStringList files;
+    for (const char *folder : folders)
+        files << QString::fromLatin1(folder) + QStringLiteral("/LCK..") + name;
+    return files;
+}
+
+bool lockedByAnotherHolder(const QString &device)
+{
+    for (const QString &file : lockFilesFor(device)) {
+        if (!QFileInfo::exists(file))
+            continue;
+        QLockFile lock(file);
+        lock.setStaleLockTime(0); // only a holder that has died makes a lock stale, not its age
+        if (!lock.tryLock(0))
+            return true; // a live holder (a dead one's file counts as stale and is taken over)
+        lock.unlock();
+    }
+    return false;
+}
+#endif
+
+} // namespace
+
+bool PortCanBeOpened(int n)
+{
+#ifdef Q_OS_WIN
+    if (n < 1)
+        return false;
+    const QString name = n < 10 ? QStringLiteral("COM%1").arg(n) : QStringLiteral("\\\\.\\COM%1").arg(n);
+    const HANDLE h = CreateFileA(name.toLatin1().constData(), 0, 3, nullptr, 3, 128, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+#else
+    const QString device = ResolvedPortDevice(n);
+    if (device.isEmpty() || lockedByAnotherHolder(device))
+        return false;
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+#endif
+}
+
+QString PortDescription(int n)
+{
+    const QString name = PortDeviceName(n);
+    const QString device = ResolvedPortDevice(n);
+    QString text = QStringLiteral("COM%1").arg(n);
+    if (!name.isEmpty() && name != text)
+        text += QStringLiteral(": ") + name;
+    if (!device.isEmpty() && device != name)
+        text += QStringLiteral(" -> ") + device;
+    const QSerialPortInfo info(device.isEmpty() ? name : device);
+    if (!info.description().isEmpty())
+        text += QStringLiteral("\n") + info.description();
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+        text += QStringLiteral("\nUSB %1:%2")
+                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+    return text;
+}
+
+} // namespace platform

@@ -17,4 +17,16 @@ QString PortDeviceName(int n);
 // (and share one lock file). Equal to PortDeviceName on Windows; "" for a dangling link.
 QString ResolvedPortDevice(int n);
 
+// True when port n's device can be opened right now. The device is opened without waiting for
+// a carrier and closed again at once, its settings untouched. On Windows the device name form and
+// call are "COMn" (n < 10) or "\\\\.\\COMn" with CreateFileA(name, 0, 3, 0, OPEN_EXISTING, 128, 0).
+// Elsewhere a port that another program holds by a serial lock file (LCK..<device>, as
+// QSerialPort and other serial programs write it) counts as busy even where the open itself
+// would succeed (as root, an exclusive open does not stop a second one).
+bool PortCanBeOpened(int n);
+
+// For the technician: the device behind port n and, where the system knows it, the adapter's
+// description and USB vendor and product ids.
+QString PortDescription(int n);
+
 } // namespace platform

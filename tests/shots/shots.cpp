@@ -6,6 +6,9 @@
 #include "Program.h"
 #include "SimProcess.h"
 #include "frmMain.h"
+#include "frmPortScan.h"
+
+#include <QTreeWidget>
 
 #include <QApplication>
 #include <QDir>
@@ -39,6 +42,14 @@ int main(int argc, char *argv[])
     testsupport::SimProcess scale;
     if (!scale.start(programDir.path(), 1, {"--quiet", "--rate", "10", "--load", "50"}))
         qWarning("the virtual scale did not start: the live pictures will show no device");
+
+    {
+        frmPortScan scan;
+        scan.show();
+        scan.cmdSearch_Click();
+        scan.lstvPortScanResult_DblClick();
+        save(scan, out, QStringLiteral("0-port-scan"));
+    }
 
     frmMain w;
     w.show();
