@@ -14,19 +14,30 @@ VirtualScale::VirtualScale(ScaleModel &model, Line &line, Faults faults, quint32
       m_statePath(std::move(statePath)), m_trace(trace)
 {
     connect(&m_line, &Line::received, this, &VirtualScale::onReceived);
+    m_reports.setTimerType(Qt::PreciseTimer);
     connect(&m_reports, &QTimer::timeout, this, [this] {
-        if (m_model.loggedIn() && m_line.isPlugged())
+        if (!m_model.loggedIn() || !m_line.isPlugged()) {
+            m_reportClock.restart(); // no burst of late reports after a login
+            m_reportsDue = 0;
+            return;
+        }
+        const quint64 due = quint64(m_reportClock.elapsed()) * quint64(m_rate) / 1000;
+        for (; m_reportsDue < due; ++m_reportsDue) {
             send(m_model.weightReport());
+            ++m_reportsSent;
+        }
     });
 }
 
 void VirtualScale::setReportRate(int perSecond)
 {
-    if (perSecond <= 0) {
+    m_rate = qMax(0, perSecond);
+    m_reportClock.start();
+    m_reportsDue = 0;
+    if (m_rate == 0)
         m_reports.stop();
-        return;
-    }
-    m_reports.start(qMax(1, 1000 / perSecond));
+    else
+        m_reports.start(qBound(1, 1000 / m_rate, 20));
 }
 
 void VirtualScale::setLoadKg(double kg)
@@ -108,6 +119,7 @@ void VirtualScale::send(const QByteArray &codeAndPayload)
         note += (note.isEmpty() ? QString() : QStringLiteral(", ")) + QStringLiteral("noise before");
     }
     m_line.write(frame);
+    ++m_framesSent;
     traceFrame("->", frame, note);
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTextStream>
+#include <QElapsedTimer>
 #include <QTimer>
 
 namespace sim {
@@ -29,6 +30,8 @@ public:
                  QTextStream *trace);
 
     void setReportRate(int perSecond);
+    quint64 reportsSent() const { return m_reportsSent; }
+    quint64 framesSent() const { return m_framesSent; }
     void setLoadKg(double kg);
     void changeModeAtKeys(bool automatic);
     bool saveState() const;
@@ -47,6 +50,11 @@ private:
     QTextStream *m_trace;
     replies::ReceptionState m_recv;
     QTimer m_reports;
+    QElapsedTimer m_reportClock; // reports are due at rate x elapsed time, whatever the timer does
+    int m_rate = 0;
+    quint64 m_reportsDue = 0;    // since m_reportClock started
+    quint64 m_reportsSent = 0;
+    quint64 m_framesSent = 0;
 };
 
 } // namespace sim

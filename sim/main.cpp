@@ -184,5 +184,7 @@ int main(int argc, char *argv[])
         }
         out << "ok " << text.trimmed() << Qt::endl;
     });
-    return app.exec();
+    const int status = app.exec();
+    out << "sent " << scale.framesSent() << " frames, " << scale.reportsSent() << " weight reports" << Qt::endl;
+    return status;
 }

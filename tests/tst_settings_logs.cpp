@@ -5,6 +5,7 @@
 #include "modCommon.h"
 
 #include <QFile>
+#include <sys/stat.h>
 #include <QTest>
 
 using testsupport::ProgramFolder;
@@ -144,6 +145,10 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("LOG_20240105.TXT")); // a folder in the file's place
         Save_EventLog("LOST", true);                         // quietly lost
         QVERIFY(QFileInfo(dir.file("LOG_20240105.TXT")).isDir());
+        // A pipe in the file's place must not block the console.
+        QDir(dir.path()).rmdir("LOG_20240105.TXT");
+        QCOMPARE(mkfifo(QFile::encodeName(dir.file("LOG_20240105.TXT")).constData(), 0600), 0);
+        Save_EventLog("LOST", true);
     }
 
     void scrambling()

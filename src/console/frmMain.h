@@ -81,6 +81,7 @@ public:
     void Timer1_Timer();
     void Timer2_Timer();
     replies::ReceptionState m_recv; // kept for the whole run
+    quint64 m_framesDispatched = 0; // frames with a good checksum, for diagnosis
 
     // ---- Serial control and timers ----
     platform::CommControl MSComm;

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 namespace modCommon {
@@ -49,7 +50,11 @@ void appendLine(const QString &prefix, const QString &message, bool withTimeStam
     const QString line = withTimeStamp
                              ? QLatin1Char('[') + fuGetTimeStamp(at) + QStringLiteral("] ") + message
                              : message;
-    QFile file(logPath(prefix, at.date()));
+    const QString path = logPath(prefix, at.date());
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return; // a device or a pipe in the log's place: never block or write there
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
     file.write(line.toLatin1() + "\r\n");

@@ -10,11 +10,10 @@ namespace platform {
 namespace {
 
 // nullopt: present but not readable as a settings file. Empty: no file.
-std::optional<QByteArray> readProfile(const QString &path, bool *exists)
+std::optional<QByteArray> readProfile(const QString &path)
 {
     const QFileInfo info(path);
-    *exists = info.exists();
-    if (!*exists)
+    if (!info.exists())
         return QByteArray();
     if (!info.isFile())
         return std::nullopt;
@@ -88,35 +87,24 @@ Location locate(const QList<QByteArray> &lines, const QString &section, const QS
 
 } // namespace
 
-QString GetPrivateProfileString(const QString &section, const QString &key,
-                                const QString &defaultValue, int size, const QString &path)
+std::optional<QString> ProfileValue(const QByteArray &contents, const QString &section, const QString &key)
 {
-    const int limit = qMax(0, size - 1);
-    bool exists = false;
-    const auto data = readProfile(path, &exists);
-    QString result = defaultValue;
-    if (data && !data->isEmpty()) {
-        const QList<QByteArray> lines = data->split('\n');
-        const Location at = locate(lines, section, key);
-        if (at.keyLine >= 0) {
-            const QByteArray &line = lines[at.keyLine];
-            result = QString::fromLatin1(trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1)));
-        }
-    }
-    return result.left(limit);
+    if (contents.isEmpty())
+        return std::nullopt;
+    const QList<QByteArray> lines = contents.split('\n');
+    const Location at = locate(lines, section, key);
+    if (at.keyLine < 0)
+        return std::nullopt;
+    const QByteArray &line = lines[at.keyLine];
+    return QString::fromLatin1(trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1)));
 }
 
-bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
-                               const QString &path)
+QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
+                            const QString &value)
 {
-    bool exists = false;
-    const auto data = readProfile(path, &exists);
-    if (!data)
-        return false;
-
     QList<QByteArray> lines;
-    if (!data->isEmpty()) {
-        lines = data->split('\n');
+    if (!contents.isEmpty()) {
+        lines = contents.split('\n');
         if (lines.last().isEmpty())
             lines.removeLast(); // the split after a final newline
     }
@@ -128,12 +116,31 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
         lines.insert(at.lastLine + 1, entry);
     else
         lines << ('[' + section.trimmed().toLatin1() + "]\r") << entry;
+    QByteArray out;
+    for (const QByteArray &line : std::as_const(lines))
+        out += line + '\n';
+    return out;
+}
 
+QString GetPrivateProfileString(const QString &section, const QString &key,
+                                const QString &defaultValue, int size, const QString &path)
+{
+    const int limit = qMax(0, size - 1);
+    const auto data = readProfile(path);
+    const std::optional<QString> value = data ? ProfileValue(*data, section, key) : std::nullopt;
+    return value.value_or(defaultValue).left(limit);
+}
+
+bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                               const QString &path)
+{
+    const auto data = readProfile(path);
+    if (!data)
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    for (const QByteArray &line : std::as_const(lines))
-        file.write(line + '\n');
+    file.write(ProfileWithValue(*data, section, key, value));
     return file.commit();
 }
 

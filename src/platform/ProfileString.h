@@ -9,7 +9,9 @@
 // The file is read as single-byte text. Anything that is not a regular file of at most
 // kMaxProfileFileSize bytes counts as unreadable: reads give the default and writes fail.
 
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace platform {
 
@@ -21,5 +23,12 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 // Returns false when the file could not be read or written; the old file is then untouched.
 bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
                                const QString &path);
+
+// The same rules on a file's contents in memory.
+// The value of key in section, or nullopt when the section or key is missing.
+std::optional<QString> ProfileValue(const QByteArray &contents, const QString &section, const QString &key);
+// The contents with key in section set to value.
+QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
+                            const QString &value);
 
 } // namespace platform

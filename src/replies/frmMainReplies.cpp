@@ -43,6 +43,7 @@ void frmMain::All_Data_Received_Check()
                                       QStringLiteral("Subscript out of range")), true);
             break;
         case ReceptionState::Step::FrameGood:
+            ++m_framesDispatched;
             All_Data_Received_Analysys(m_recv.RecvBuf, m_recv.RecvCnt);
             break;
         case ReceptionState::Step::FrameBad:
