@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds (optimised) and runs the throughput benchmarks.
+# Builds an optimised build in build-release/ and runs the throughput benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-BUILD_TYPE=Release scripts/build.sh
-QT_QPA_PLATFORM=offscreen build/bin/bench_throughput "$@"
+BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh
+QT_QPA_PLATFORM=offscreen build-release/bin/bench_throughput "$@"
