@@ -228,15 +228,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(platform::VbError, comm.Output("late"));
     }
 
-    void settingsTextIsChecked()
-    {
-        CommControl comm;
-        for (const char *bad : {"38400,N,8", "fast,N,8,1", "38400,X,8,1", "38400,N,9,1", "38400,N,8,3", ""})
-            QVERIFY_THROWS_EXCEPTION(platform::VbError, comm.setSettings(QString::fromLatin1(bad)));
-        comm.setSettings(QStringLiteral("38400,n,8,1"));
-        QCOMPARE(comm.Settings(), QStringLiteral("38400,n,8,1"));
-    }
-
     void defaultPortTable()
     {
         ProgramFolder dir;

@@ -157,22 +157,6 @@ private slots:
         QCOMPARE(model.setModeAtKeys(false), QByteArray("BA000"));
     }
 
-    void settingsFileRoundTrip()
-    {
-        sim::DeviceSettings s;
-        s.serial = "11122233344";
-        s.password1 = "4321";
-        s.gravity = 98100;
-        s.pounds = false;
-        s.spanCounts = 401.5;
-        const auto back = sim::DeviceSettings::fromJson(s.toJson());
-        QCOMPARE(back.toJson(), s.toJson());
-        // Garbage falls back to what a new device has.
-        const auto junk = sim::DeviceSettings::fromJson(QJsonDocument::fromJson("{\"spanCounts\": -4, \"gravity\": \"x\"}").object());
-        QCOMPARE(junk.spanCounts, sim::DeviceSettings().spanCounts);
-        QCOMPARE(junk.gravity, sim::DeviceSettings().gravity);
-    }
-
     void programOnALine()
     {
         ProgramFolder dir;
@@ -220,34 +204,6 @@ private slots:
         QCOMPARE(second.next(), QByteArray("SR12312312312"));
     }
 
-    void calibrationOverTheLine()
-    {
-        ProgramFolder dir;
-        SimProcess scale;
-        QVERIFY(scale.start(dir.path(), 1, {"--rate", "50", "--quiet"}));
-        Console console;
-        QVERIFY(console.open(dir.file("COM1")));
-        for (const QByteArray &cmd : {kLogin1, QByteArray("SK00"), QByteArray("BG01")}) {
-            console.send(cmd);
-            QCOMPARE(console.next(), cmd.left(2));
-        }
-        scale.command("load 50");
-        QVERIFY(scale.waitForOutput("ok load 50"));
-        console.send("BG02");
-        console.read(300);
-        console.m_frames.clear();
-        console.read(500);
-        int reports = 0;
-        for (const QByteArray &f : std::as_const(console.m_frames)) {
-            if (!f.startsWith("WC"))
-                continue;
-            ++reports;
-            QCOMPARE(f.mid(8, 4), QByteArray("0500")); // 50.00 within the noise
-            QCOMPARE(f.at(13), '+');
-        }
-        QVERIFY(reports >= 5);
-    }
-
     void faultOptions()
     {
         ProgramFolder dir;
@@ -285,27 +241,6 @@ private slots:
             QCOMPARE(console.m_frames, QList<QByteArray>{});            // never a good frame
             QVERIFY(scale.waitForOutput("bad checksum (fault option), noise before"));
         }
-    }
-
-    void pulledCable()
-    {
-        ProgramFolder dir;
-        SimProcess scale;
-        QVERIFY(scale.start(dir.path(), 2, {"--quiet"}));
-        Console console;
-        QVERIFY(console.open(dir.file("COM2")));
-        scale.command("unplug");
-        QVERIFY(scale.waitForOutput("ok unplug"));
-        // The console's side fails like a pulled adapter.
-        QTRY_VERIFY(console.m_port.error() != QSerialPort::NoError || !console.m_port.isOpen()
-                    || (console.m_port.waitForReadyRead(50), console.m_port.error() != QSerialPort::NoError));
-        console.m_port.close();
-        scale.command("plug");
-        QVERIFY(scale.waitForOutput("ok plug"));
-        Console again;
-        QVERIFY(again.open(dir.file("COM2")));
-        again.send("SP00");
-        QCOMPARE(again.next(), QByteArray("SP"));
     }
 
     void badOptions()
