@@ -183,6 +183,8 @@ private:
     void fuSendCommand(const QString &codeAndPayload);
     // The steps several replies share: time-out off, status hold on, status colours.
     void fuAcknowledge();
+    // After a confirmed write: wait, log, read the value back, then "Send Ok!!".
+    void fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)());
     // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
     bool fuWaitForReply(const bool &replied);
     void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);

@@ -60,6 +60,15 @@ void frmMain::fuAcknowledge()
     shpDataCaption->setFillColor(RGB(166, 202, 240));
 }
 
+void frmMain::fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)())
+{
+    // The read-back goes out before the box opens, so its reply fills its box while it is open.
+    fuDelayTime(500);
+    Save_EventLog(logLine, true);
+    (this->*readBack)();
+    platform::MsgBox(QStringLiteral("Send Ok!!"));
+}
+
 void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt)
 {
     using namespace replies;
@@ -78,10 +87,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
         } else if (code == QLatin1String("SW")) {
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
-            fuDelayTime(500);
-            Save_EventLog(QStringLiteral("USER SERIAL => WRITE OK"), true);
-            cmdSerialRead_Click();
-            platform::MsgBox(QStringLiteral("Send Ok!!"));
+            fuConfirmWrite(QStringLiteral("USER SERIAL => WRITE OK"), &frmMain::cmdSerialRead_Click);
         } else if (code == QLatin1String("SR")) {
             fuAcknowledge();
             const QString serial = fuReplyField(reply, 0, 11);
@@ -90,10 +96,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
         } else if (code == QLatin1String("PW")) {
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
-            fuDelayTime(500);
-            Save_EventLog(QStringLiteral("USER PASSWORD => WRITE OK"), true);
-            cmdPassRead_Click();
-            platform::MsgBox(QStringLiteral("Send Ok!!"));
+            fuConfirmWrite(QStringLiteral("USER PASSWORD => WRITE OK"), &frmMain::cmdPassRead_Click);
         } else if (code == QLatin1String("PR")) {
             fuAcknowledge();
             Save_EventLog(QStringLiteral("USER PASSWORD => READ OK"), true);
@@ -120,10 +123,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             gbLoginReplied = true;
         } else if (code == QLatin1String("AW")) {
             fuAcknowledge();
-            fuDelayTime(500);
-            Save_EventLog(QStringLiteral("GRAVITY VALUE => WRITE OK"), true);
-            cmdAccelRead_Click();
-            platform::MsgBox(QStringLiteral("Send Ok!!"));
+            fuConfirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
         } else if (code == QLatin1String("WC")) {
             const QString digital = fuReplyField(reply, 0, 5);
             const QString sign = fuReplyField(reply, 11, 1) == QLatin1String("-") ? QStringLiteral("-") : QString();
