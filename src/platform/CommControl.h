@@ -70,9 +70,6 @@ public:
 
     int InBufferSize() const { return m_inBufferSize; }
     int InputLen() const { return m_inputLen; }
-    bool DTREnable() const { return m_dtr; }
-    bool RTSEnable() const { return m_rts; }
-    int RThreshold() const { return m_rThreshold; }
 
     // The device path of the open port ("" while closed).
     QString DeviceName() const;

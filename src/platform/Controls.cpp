@@ -40,11 +40,6 @@ void setForeColor(QWidget *w, const QColor &c)
     w->setPalette(p);
 }
 
-QColor backColor(const QWidget *w)
-{
-    return w->palette().color(w->backgroundRole());
-}
-
 void setBackColor(QWidget *w, const QColor &c)
 {
     QPalette p = w->palette();

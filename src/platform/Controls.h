@@ -17,7 +17,6 @@ namespace platform {
 
 constexpr int kTwipsPerPixel = 15;
 inline int tw(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
-inline int toTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 // Places a control at Left, Top, Width, Height given in twips relative to its parent.
 void placeTw(QWidget *w, int left, int top, int width, int height);
@@ -30,7 +29,6 @@ QFont vbFont(const QString &family, double points, bool bold);
 
 QColor foreColor(const QWidget *w);
 void setForeColor(QWidget *w, const QColor &c);
-QColor backColor(const QWidget *w);
 void setBackColor(QWidget *w, const QColor &c);
 
 // A filled rectangle or circle; fill and border share one colour unless a border is set.
