@@ -56,17 +56,9 @@ private slots:
         QCOMPARE(f.log(), QStringList{});
     }
 
-    void readBacks()
+    void gravityRead()
     {
         ConsoleFixture f;
-        f.w->Timer2.setEnabled(true);
-        f.reply("SR98765432101");
-        QTRY_COMPARE(f.w->txtSerialRead->text(), QStringLiteral("98765432101"));
-        QVERIFY(!f.w->Timer2.Enabled() && f.w->Timer1.Enabled());
-        f.reply("PR12345678");
-        QTRY_COMPARE(f.w->txtPass2Read->text(), QStringLiteral("5678"));
-        QCOMPARE(f.w->txtPass1Read->text(), QStringLiteral("1234"));
-        f.w->Timer1.setEnabled(false);
         f.w->Timer2.setEnabled(true);
         platform::setForeColor(f.w->lblAccelPanel, Qt::red);
         f.w->shpAccelPanel->setFillColor(Qt::red);
@@ -78,11 +70,7 @@ private slots:
         QCOMPARE(f.w->shpAccelPanel->FillColor(), platform::RGB(238, 145, 170));
         f.reply("AR00000000");
         QTRY_COMPARE(f.w->txtAccelRead->text(), QStringLiteral("0.0000"));
-        QCOMPARE(f.log(), (QStringList{"USER SERIAL => READ OK : ;:98765432322222222222",
-                                       "USER PASSWORD => READ OK",
-                                       "USER PASSWORD =>   USER1 : 34562222",
-                                       "USER PASSWORD =>   USER2 : 789:2222",
-                                       "GRAVITY VALUE => READ OK : 9.7982",
+        QCOMPARE(f.log(), (QStringList{"GRAVITY VALUE => READ OK : 9.7982",
                                        "GRAVITY VALUE => READ OK : 0.0000"}));
         QVERIFY(f.errors.isEmpty());
     }

@@ -24,14 +24,6 @@ private slots:
         setScrambleDigitsForTesting(nullptr);
     }
 
-    void missingFileGivesDefaults()
-    {
-        ProgramFolder dir;
-        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
-        QCOMPARE(GetString_ofINI(kSection, "Admin_Sel", "0"), QStringLiteral("0"));
-        QVERIFY(!QFile::exists(SettingsPath()));
-    }
-
     void readingFollowsProfileRules()
     {
         ProgramFolder dir;

@@ -81,18 +81,10 @@ private slots:
         QTest::newRow("wrong serial") << QByteArray("AC000000000010000" "1") << QByteArray();
         QTest::newRow("user type 3") << QByteArray("AC000000000000000" "3") << QByteArray();
         QTest::newRow("login too short") << QByteArray("AC0000000000") << QByteArray();
-        QTest::newRow("zero") << QByteArray("BG00") << QByteArray("BG");
-        QTest::newRow("leave") << QByteArray("BG0E") << QByteArray("BG");
         QTest::newRow("unknown BG") << QByteArray("BG0F") << QByteArray();
-        QTest::newRow("pounds") << QByteArray("SP00") << QByteArray("SP");
-        QTest::newRow("kilograms") << QByteArray("SK00") << QByteArray("SK");
         QTest::newRow("gravity read") << QByteArray("AR00") << QByteArray("AR00097982");
-        QTest::newRow("gravity write") << QByteArray("AW00098000") << QByteArray("AW");
         QTest::newRow("gravity write, letters") << QByteArray("AW0009800x") << QByteArray();
-        QTest::newRow("serial read") << QByteArray("SR00") << QByteArray("SR00000000000");
         QTest::newRow("serial write short") << QByteArray("SW1234") << QByteArray();
-        QTest::newRow("passwords read") << QByteArray("PR00") << QByteArray("PR00000000");
-        QTest::newRow("reset") << QByteArray("AD09") << QByteArray("VI");
         QTest::newRow("unknown code") << QByteArray("ZZ00") << QByteArray();
         QTest::newRow("code only") << QByteArray("A") << QByteArray();
     }
@@ -236,8 +228,7 @@ private slots:
             const QByteArray bytes = console.read(500);
             QVERIFY(bytes.size() > 5);
             QVERIFY(!bytes.startsWith('\x02'));                         // noise first
-            QVERIFY(bytes.endsWith(modCommon::fuMakeFrame("SK").chopped(1))
-                    || bytes.contains(modCommon::fuMakeFrame("SK").chopped(1)));
+            QVERIFY(bytes.contains(modCommon::fuMakeFrame("SK").chopped(1)));
             QCOMPARE(console.m_frames, QList<QByteArray>{});            // never a good frame
             QVERIFY(scale.waitForOutput("bad checksum (fault option), noise before"));
         }
