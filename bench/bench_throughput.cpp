@@ -3,6 +3,7 @@
 //     state machine into the dispatcher of a shown window (labels updated and painted).
 //   frameBuilder: a login command text to its checksummed frame.
 //   receptionOnly: the state machine alone.
+//   delayPrecision: how long the dispatcher's half-second wait really lasts.
 // Each prints frames per second and how many times the line rate (38400 baud, 10 bits a byte,
 // 17 bytes a "WC" frame: 225.9 frames/s) that is.
 #include "CommControl.h"
@@ -10,6 +11,7 @@
 #include "MsgBox.h"
 #include "Program.h"
 #include "Reception.h"
+#include "modCommon.h"
 #include "frmMain.h"
 
 #include <QElapsedTimer>
@@ -107,6 +109,17 @@ private slots:
         }
         QCOMPARE(good, frames * runs);
         report("reception state machine", frames * runs, total);
+    }
+
+    // How long fuDelayTime(500) really waits on this machine: five runs, each printed.
+    void delayPrecision()
+    {
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer t;
+            t.start();
+            modCommon::fuDelayTime(500);
+            qInfo("fuDelayTime(500) waited %.1f ms", t.nsecsElapsed() / 1e6);
+        }
     }
 };
 

@@ -110,6 +110,8 @@ private slots:
         QTest::newRow("letter in password") << "12345678901" << "12a4" << true;
         QTest::newRow("10 digits and a space") << " 1234567890" << "1234" << false;
         QTest::newRow("brace") << "{03}4567890" << "1234" << true;
+        QTest::newRow("10 digits and a tab") << "1234567890\t" << "1234" << true;
+        QTest::newRow("control character in password") << "12345678901" << "123\x01" << true;
     }
     void entriesThatStopTheLogin()
     {

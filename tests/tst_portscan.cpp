@@ -119,6 +119,21 @@ private slots:
         QVERIFY(m_boxes.isEmpty());
     }
 
+    void rowsButNoneSelected()
+    {
+        ProgramFolder dir;
+        Ports ports(dir, {4});
+        frmPortScan w;
+        w.cmdSearch_Click();
+        QVERIFY(w.lstvPortScanResult->currentItem());
+        w.lstvPortScanResult->clearSelection(); // as Ctrl+click on the selected row leaves it
+        w.lstvPortScanResult_DblClick();
+        w.cmdApply_Click();
+        QVERIFY(!w.comConnectMachine.PortOpen());
+        QVERIFY(!QFile::exists(SettingsPath()));
+        QCOMPARE(w.lstvPortScanResult->topLevelItem(0)->text(1), QStringLiteral("Possible"));
+    }
+
     void testingPortsOneAfterAnother()
     {
         ProgramFolder dir;

@@ -39,23 +39,35 @@ private slots:
         QVERIFY(pty.isValid());
         QVERIFY(pty.linkAs(dir.path(), 1));
 
+        // The line starts in other settings, so each check sees what the opening did.
+        const auto spoil = [&] {
+            termios tio{};
+            tcgetattr(pty.masterFd(), &tio);
+            cfsetspeed(&tio, B9600);
+            tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB;
+            tcsetattr(pty.masterFd(), TCSANOW, &tio);
+        };
+        const auto verifyLine = [&] {
+            termios tio{};
+            QCOMPARE(tcgetattr(pty.masterFd(), &tio), 0);
+            QCOMPARE(cfgetospeed(&tio), speed_t(B38400));
+            QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+            QCOMPARE(tio.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+        };
+        spoil();
         CommControl comm;
         modCommon::lf_StartMeasure(comm, port(1));
         QVERIFY(comm.PortOpen());
         QCOMPARE(comm.DeviceName(), QFileInfo(pty.slavePath()).canonicalFilePath());
         QCOMPARE(comm.InputLen(), 1);
         QCOMPARE(comm.InBufferSize(), 2048);
+        verifyLine();
 
-        termios tio{};
-        QCOMPARE(tcgetattr(pty.masterFd(), &tio), 0);
-        QCOMPARE(cfgetospeed(&tio), speed_t(B38400));
-        QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
-        QCOMPARE(tio.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
-
-        // Calling it again with the same number gives the same, open port.
+        // Calling it again with the same number gives the same, open port, set up afresh.
+        spoil();
         modCommon::lf_StartMeasure(comm, port(1));
         QVERIFY(comm.PortOpen());
-        QCOMPARE(cfgetospeed(&tio), speed_t(B38400));
+        verifyLine();
     }
 
     void everyByteValuePassesBothWays()

@@ -42,6 +42,11 @@ private slots:
         static const char withNuls[] = "[ItemIndex]\nCom_Port=1\0\0002\n";
         dir.write(kSettingsFileName, QByteArray(withNuls, sizeof withNuls - 1));
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("12"));
+        // One pair of double quotes around a value is dropped.
+        dir.write(kSettingsFileName, "[ItemIndex]\r\nCom_Port=\"3\"\r\nAdmin_Sel=\"\"1\"\"\r\nEmpty=\"\r\n");
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("3"));
+        QCOMPARE(GetString_ofINI(kSection, "Admin_Sel", "0"), QStringLiteral("\"1\""));
+        QCOMPARE(GetString_ofINI(kSection, "Empty", "x"), QStringLiteral("\""));
     }
 
     void writingKeepsEverythingElse()
@@ -58,6 +63,14 @@ private slots:
         QCOMPARE(dir.read(kSettingsFileName),
                  QByteArray("; keep me\r\n[A]\r\nx=1\r\n\r\n[itemindex]\r\nCom_Port=12\r\nAdmin_Sel=1\r\n\r\n[B]\r\ny=2\r\n"));
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("12"));
+
+        // Lines written end as the file's own lines do, a last line without an end included.
+        dir.write(kSettingsFileName, "[ItemIndex]\r\nCom_Port=2");
+        SetString_ofINI(kSection, "Admin_Sel", "1");
+        QCOMPARE(dir.read(kSettingsFileName), QByteArray("[ItemIndex]\r\nCom_Port=2\r\nAdmin_Sel=1\r\n"));
+        dir.write(kSettingsFileName, "[Other]\nx=1\n");
+        SetString_ofINI(kSection, "Com_Port", "4");
+        QCOMPARE(dir.read(kSettingsFileName), QByteArray("[Other]\nx=1\n[ItemIndex]\nCom_Port=4\n"));
     }
 
     void hostileSettingsFiles()

@@ -74,6 +74,7 @@ void frmMain::connectHandlers()
     connect(&MSComm, &platform::CommControl::OnComm, this, &frmMain::MSComm_OnComm);
     connect(&Timer1, &platform::IntervalTimer::Timer, this, &frmMain::Timer1_Timer);
     connect(&Timer2, &platform::IntervalTimer::Timer, this, &frmMain::Timer2_Timer);
+    connect(&TimerReconnect, &platform::IntervalTimer::Timer, this, &frmMain::TimerReconnect_Timer);
 }
 
 void frmMain::setHeightTwips(int twips)
@@ -110,7 +111,23 @@ void frmMain::Form_Load()
     m_nAdminSel = (adminSel == 0 || adminSel == 1) ? *adminSel : 0;
     optAdmin[m_nAdminSel]->setChecked(true);
 
+    fuOpenPortOrRetry();
+}
+
+void frmMain::fuOpenPortOrRetry()
+{
     lf_StartMeasure(MSComm, gnComPortNo);
+    TimerReconnect.setEnabled(!MSComm.PortOpen());
+}
+
+void frmMain::TimerReconnect_Timer()
+{
+    // Quiet while the port stays away; one line when it is back, as after the port scan.
+    lf_StartMeasure(MSComm, gnComPortNo);
+    if (!MSComm.PortOpen())
+        return;
+    TimerReconnect.setEnabled(false);
+    Save_EventLog(QStringLiteral("COM CONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
 }
 
 void frmMain::SetDefaultPanelSetting()
@@ -179,13 +196,18 @@ void frmMain::cmdViewLog_Click()
 
 void frmMain::cmdCom_Click()
 {
+    // The scan owns the ports while it shows: no reconnect attempts, and no repeat of a command
+    // meant for the session the port served until now.
+    TimerReconnect.setEnabled(false);
+    Timer4.setEnabled(false);
+    gnResendCmd = kNoResendCmd;
     if (MSComm.PortOpen())
         MSComm.setPortOpen(false);
     {
         frmPortScan scan(this);
         scan.exec();
     } // unloaded: its test port is released before this window opens its own
-    lf_StartMeasure(MSComm, gnComPortNo);
+    fuOpenPortOrRetry();
     Save_EventLog(QStringLiteral("COM CONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
 }
 
@@ -195,6 +217,7 @@ void frmMain::closeEvent(QCloseEvent *event)
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
     Timer4.setEnabled(false);
+    TimerReconnect.setEnabled(false);
     MSComm.setPortOpen(false);
     event->accept();
 }

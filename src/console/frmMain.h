@@ -9,6 +9,7 @@
 #include "IntervalTimer.h"
 #include "Reception.h"
 
+#include <QDeadlineTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -80,6 +81,7 @@ public:
     void All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt);
     void Timer1_Timer();
     void Timer2_Timer();
+    void TimerReconnect_Timer();
     replies::ReceptionState m_recv; // kept for the whole run
     quint64 m_framesDispatched = 0; // frames with a good checksum, for diagnosis
 
@@ -88,6 +90,9 @@ public:
     platform::IntervalTimer Timer1{2000};
     platform::IntervalTimer Timer2{300};
     platform::IntervalTimer Timer4{1000};
+    // Runs only while the port is closed against the technician's will (lost, or not openable at
+    // start-up or after the port scan): tries to open it again once a second.
+    platform::IntervalTimer TimerReconnect{1000};
 
     // ---- Login panel ----
     QFrame *fraMain;
@@ -185,12 +190,19 @@ private:
     void fuAcknowledge();
     // After a confirmed write: wait, log, read the value back, then "Send Ok!!".
     void fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)());
+    // Opens the port that gnComPortNo names; while it cannot be opened, TimerReconnect retries.
+    void fuOpenPortOrRetry();
+    // A login owns the line from its "AC" until the AC reply is dispatched or this window ends:
+    // live weight reports meanwhile do not send the login panel's "BG0E".
+    bool fuLoginOwnsLine() const { return !m_loginWindow.hasExpired(); }
     // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
     bool fuWaitForReply(const bool &replied);
     void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);
     void fuManualCalibration(std::int16_t number, const QString &code, const QString &weight,
                              const QString &logPrefix, const QString &logSuffix);
 
+    static constexpr int kLoginWindowMs = 1000;
+    QDeadlineTimer m_loginWindow{0};
     int m_heightTwips = kLoginHeightTwips;
     bool m_centred = false;
 };

@@ -27,8 +27,9 @@ qsizetype sentLength(const QString &entry)
 
 bool frmMain::fuCheckDecimalPoint(QLineEdit *ctrlTextBox)
 {
-    const QString text = ctrlTextBox->text().trimmed();
-    if (text.isEmpty() || fuIsNumericText(text))
+    // Spaces around the entry are allowed; any other blank or control character fails the check.
+    const QString text = ctrlTextBox->text();
+    if (text.count(QLatin1Char(' ')) == text.size() || fuIsNumericText(text))
         return true;
     platform::MsgBox(QStringLiteral("Only Permission Numeric Type Character."),
                      platform::vbOKOnly | platform::vbCritical, platform::ExeName());
@@ -61,6 +62,11 @@ void frmMain::cmdCheck_Click()
         if (sentLength(serial) != 11 || sentLength(password) != 4)
             return;
 
+        // A repeat still pending belongs to the session before this login: it must not follow
+        // the AC (a repeated "BG0E" would end the new session).
+        Timer4.setEnabled(false);
+        gnResendCmd = kNoResendCmd;
+        m_loginWindow.setRemainingTime(kLoginWindowMs);
         Timer2.setEnabled(true);
         fuSendCommand(QStringLiteral("AC") + serial + password + token);
         Save_EventLog(QStringLiteral("USER LOGIN => SERIALNO : ") + fuScrambleLogText(serial), true);

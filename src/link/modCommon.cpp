@@ -54,12 +54,17 @@ void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port)
 
 void fuDelayTime(int ms)
 {
-    // Unsigned difference: right across a wrap of the tick counter.
+    // Unsigned difference: right across a wrap of the tick counter. The wake-up is re-armed for
+    // what remains, so the wait ends within a few milliseconds of its time.
     const quint32 start = platform::timeGetTime();
-    QTimer wake; // so that waiting for events never outlasts the delay
-    wake.start(qMax(1, ms));
-    while (platform::timeGetTime() - start < quint32(qMax(0, ms)))
+    const quint32 length = quint32(qMax(0, ms));
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    for (quint32 passed; (passed = platform::timeGetTime() - start) < length;) {
+        wake.start(int(length - passed));
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
 }
 
 } // namespace modCommon

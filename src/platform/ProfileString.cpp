@@ -96,7 +96,10 @@ std::optional<QString> ProfileValue(const QByteArray &contents, const QString &s
     if (at.keyLine < 0)
         return std::nullopt;
     const QByteArray &line = lines[at.keyLine];
-    return QString::fromLatin1(trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1)));
+    QByteArray value = trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        value = value.sliced(1, value.size() - 2); // one pair of quotes around the value
+    return QString::fromLatin1(value);
 }
 
 QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
@@ -108,14 +111,19 @@ QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, 
         if (lines.last().isEmpty())
             lines.removeLast(); // the split after a final newline
     }
-    const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + '\r';
+    // Lines we write end as the file's lines do: CR LF unless the file uses LF alone.
+    const bool lfOnly = !contents.isEmpty() && !contents.contains("\r\n") && contents.contains('\n');
+    const QByteArray cr = lfOnly ? QByteArray() : QByteArray("\r");
+    if (!lines.isEmpty() && !lfOnly && !contents.endsWith('\n') && !lines.last().endsWith('\r'))
+        lines.last() += '\r'; // a last line that had no line end gets the file's
+    const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + cr;
     const Location at = locate(lines, section, key);
     if (at.keyLine >= 0)
         lines[at.keyLine] = entry;
     else if (at.header >= 0)
         lines.insert(at.lastLine + 1, entry);
     else
-        lines << ('[' + section.trimmed().toLatin1() + "]\r") << entry;
+        lines << ('[' + section.trimmed().toLatin1() + ']' + cr) << entry;
     QByteArray out;
     for (const QByteArray &line : std::as_const(lines))
         out += line + '\n';

@@ -123,8 +123,9 @@ void frmPortScan::lstvPortScanResult_DblClick()
 {
     if (lstvPortScanResult->topLevelItemCount() == 0)
         return;
+    // The current row counts only while it is selected (Ctrl+click clears the selection).
     QTreeWidgetItem *selected = lstvPortScanResult->currentItem();
-    if (!selected)
+    if (!selected || !selected->isSelected())
         return; // rows but none selected: nothing to test
     // The row's last two characters are the port number (" 3", "12").
     const auto number = modCommon::fuWholeNumber16(selected->text(0).right(2));

@@ -17,8 +17,17 @@ using replies::ReceptionState;
 
 void frmMain::MSComm_OnComm()
 {
-    if (MSComm.CommEvent() == platform::CommControl::comEvReceive)
+    switch (MSComm.CommEvent()) {
+    case platform::CommControl::comEvReceive:
         All_Data_Received_Check();
+        break;
+    case platform::CommControl::comEventDeviceLost:
+        Save_EventLog(QStringLiteral("COM DISCONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
+        TimerReconnect.setEnabled(true);
+        break;
+    default:
+        break;
+    }
 }
 
 void frmMain::All_Data_Received_Check()
@@ -121,6 +130,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             setHeightTwips(kPanelHeightTwips);
             Save_EventLog(QStringLiteral("CALIBRATION FORM => OPEN"), true);
             gbLoginReplied = true;
+            m_loginWindow.setRemainingTime(0);
         } else if (code == QLatin1String("AW")) {
             fuAcknowledge();
             fuConfirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
@@ -130,8 +140,9 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             const QString weight = sign + fuReplyField(reply, 6, 5);
             lblValue->setText(QString::number(fuReadWholeNumber(digital)));
             lblScale->setText(fuWeightText(weight));
-            if (fraData->isHidden() && fraAdmin->isHidden())
-                cmdClose_Click(); // reports while the login panel shows: leave calibration
+            // Reports while the login panel shows: leave calibration, unless a login is under way.
+            if (fraData->isHidden() && fraAdmin->isHidden() && !fuLoginOwnsLine())
+                cmdClose_Click();
         } else if (code == QLatin1String("BG")) {
             Timer4.setEnabled(false);
             gnResendCmd = kNoResendCmd;
