@@ -1,43 +1,11 @@
 // The serial byte stream, whatever arrives: the reception state machine, and for every frame it
-// accepts, the dispatcher's reading of that reply's fields.
+// accepts, the decoding that the dispatcher applies to the window.
 #include "Reception.h"
-#include "ReplyFields.h"
-#include "VbError.h"
+#include "Reply.h"
 #include "modCommon.h"
 
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-// The fields each reply code reads, in the dispatcher's order.
-void decode(const QByteArray &reply)
-{
-    using namespace replies;
-    try {
-        const QString code = fuReplyCode(reply);
-        if (code == QLatin1String("SR")) {
-            modCommon::fuScrambleLogText(fuReplyField(reply, 0, 11));
-        } else if (code == QLatin1String("PR")) {
-            modCommon::fuScrambleLogText(fuReplyField(reply, 0, 4));
-            modCommon::fuScrambleLogText(fuReplyField(reply, 4, 4));
-        } else if (code == QLatin1String("AR")) {
-            fuGravityText(fuReplyField(reply, 2, 6));
-        } else if (code == QLatin1String("WC")) {
-            const QString digital = fuReplyField(reply, 0, 5);
-            const QString sign = fuReplyField(reply, 11, 1) == QLatin1String("-") ? QStringLiteral("-") : QString();
-            const QString weight = sign + fuReplyField(reply, 6, 5);
-            QString::number(fuReadWholeNumber(digital));
-            fuWeightText(weight);
-        } else if (code == QLatin1String("BA")) {
-            fuReplyField(reply, 1, 2);
-        }
-    } catch (const platform::VbError &) {
-        // a failure ends the handling of that reply, as in the window
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -48,7 +16,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (state.RecvCnt < 2 || state.RecvCnt >= replies::kRecvBufSize
             || state.RecvBuf[0] != 0x02 || state.RecvBuf[std::size_t(state.RecvCnt) - 1] != 0x03)
             std::abort();
-        decode(replies::fuReplyCopy(state.RecvBuf.data(), replies::kRecvBufSize, state.RecvCnt));
+        const replies::DecodedReply reply = replies::fuDecodeReply(state.RecvBuf.data(), replies::kRecvBufSize, state.RecvCnt);
+        // A reply decodes to all its fields or says why it stopped; what the log would get is
+        // scrambled as the dispatcher does it.
+        if (reply.fields.size() > 2 || (reply.code == replies::ReplyCode::Ignored && !reply.fields.isEmpty()))
+            std::abort();
+        for (const QString &field : reply.fields) {
+            try {
+                modCommon::fuScrambleLogText(field);
+            } catch (const platform::VbError &) {
+                // a character that would shift past 255: the dispatcher logs the failure
+            }
+        }
     }
     if (state.RecvCnt < 0 || state.RecvCnt > replies::kRecvBufSize)
         std::abort();

@@ -2,7 +2,7 @@
 #include "frmMain.h"
 
 #include "MsgBox.h"
-#include "ReplyFields.h"
+#include "Reply.h"
 #include "VbError.h"
 #include "modCommon.h"
 
@@ -80,49 +80,60 @@ void frmMain::fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)()
 
 void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt)
 {
-    using namespace replies;
-    if (recvCnt < 3)
-        return;
+    using replies::ReplyCode;
+    // Decoded from our own copy: a reply dispatched while this one waits cannot change it.
+    const replies::DecodedReply reply = replies::fuDecodeReply(recvBuf.data(), std::int32_t(recvBuf.size()), recvCnt);
+    // A step that needs a field the decoding could not read ends the handling there.
+    const auto field = [&reply](int i) -> const QString & {
+        if (i >= reply.fields.size())
+            throw reply.failure.value_or(platform::VbError(platform::err::SubscriptOutOfRange,
+                                                           QStringLiteral("Subscript out of range")));
+        return reply.fields[i];
+    };
     try {
-        // Our own copy: a reply dispatched while this one waits cannot change its fields.
-        const QByteArray reply = fuReplyCopy(recvBuf.data(), std::int32_t(recvBuf.size()), recvCnt);
-        const QString code = fuReplyCode(reply);
-
-        if (code == QLatin1String("VI")) {
+        switch (reply.code) {
+        case ReplyCode::Ignored:
+            if (reply.failure)
+                throw *reply.failure;
+            break;
+        case ReplyCode::VI:
             fuAcknowledge();
-        } else if (code == QLatin1String("FI")) {
+            break;
+        case ReplyCode::FI:
             fuAcknowledge();
             lblSerialPanel->setText(QStringLiteral("Member Send complete"));
-        } else if (code == QLatin1String("SW")) {
+            break;
+        case ReplyCode::SW:
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
             fuConfirmWrite(QStringLiteral("USER SERIAL => WRITE OK"), &frmMain::cmdSerialRead_Click);
-        } else if (code == QLatin1String("SR")) {
+            break;
+        case ReplyCode::SR:
             fuAcknowledge();
-            const QString serial = fuReplyField(reply, 0, 11);
-            txtSerialRead->setText(serial);
-            Save_EventLog(QStringLiteral("USER SERIAL => READ OK : ") + fuScrambleLogText(serial), true);
-        } else if (code == QLatin1String("PW")) {
+            txtSerialRead->setText(field(0));
+            Save_EventLog(QStringLiteral("USER SERIAL => READ OK : ") + fuScrambleLogText(field(0)), true);
+            break;
+        case ReplyCode::PW:
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
             fuConfirmWrite(QStringLiteral("USER PASSWORD => WRITE OK"), &frmMain::cmdPassRead_Click);
-        } else if (code == QLatin1String("PR")) {
+            break;
+        case ReplyCode::PR:
             fuAcknowledge();
             Save_EventLog(QStringLiteral("USER PASSWORD => READ OK"), true);
-            const QString password1 = fuReplyField(reply, 0, 4);
-            txtPass1Read->setText(password1);
-            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER1 : ") + fuScrambleLogText(password1), true);
-            const QString password2 = fuReplyField(reply, 4, 4);
-            txtPass2Read->setText(password2);
-            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER2 : ") + fuScrambleLogText(password2), true);
-        } else if (code == QLatin1String("AR")) {
+            txtPass1Read->setText(field(0));
+            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER1 : ") + fuScrambleLogText(field(0)), true);
+            txtPass2Read->setText(field(1));
+            Save_EventLog(QStringLiteral("USER PASSWORD =>   USER2 : ") + fuScrambleLogText(field(1)), true);
+            break;
+        case ReplyCode::AR:
             Timer2.setEnabled(false);
             platform::setForeColor(lblAccelPanel, RGB(0, 0, 0));
             shpAccelPanel->setFillColor(RGB(238, 145, 170));
-            const QString text = fuGravityText(fuReplyField(reply, 2, 6));
-            txtAccelRead->setText(text);
-            Save_EventLog(QStringLiteral("GRAVITY VALUE => READ OK : ") + text, true);
-        } else if (code == QLatin1String("AC")) {
+            txtAccelRead->setText(field(0));
+            Save_EventLog(QStringLiteral("GRAVITY VALUE => READ OK : ") + field(0), true);
+            break;
+        case ReplyCode::AC:
             fuAcknowledge();
             fraMain->hide();
             fraData->show();
@@ -131,37 +142,41 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             Save_EventLog(QStringLiteral("CALIBRATION FORM => OPEN"), true);
             gbLoginReplied = true;
             m_loginWindow.setRemainingTime(0);
-        } else if (code == QLatin1String("AW")) {
+            break;
+        case ReplyCode::AW:
             fuAcknowledge();
             fuConfirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
-        } else if (code == QLatin1String("WC")) {
-            const QString digital = fuReplyField(reply, 0, 5);
-            const QString sign = fuReplyField(reply, 11, 1) == QLatin1String("-") ? QStringLiteral("-") : QString();
-            const QString weight = sign + fuReplyField(reply, 6, 5);
-            lblValue->setText(QString::number(fuReadWholeNumber(digital)));
-            lblScale->setText(fuWeightText(weight));
+            break;
+        case ReplyCode::WC:
+            lblValue->setText(field(0));
+            lblScale->setText(field(1));
             // Reports while the login panel shows: leave calibration, unless a login is under way.
             if (fraData->isHidden() && fraAdmin->isHidden() && !fuLoginOwnsLine())
                 cmdClose_Click();
-        } else if (code == QLatin1String("BG")) {
+            break;
+        case ReplyCode::BG:
             Timer4.setEnabled(false);
             gnResendCmd = kNoResendCmd;
             gbCalibReplied = true;
-        } else if (code == QLatin1String("BA")) {
+            break;
+        case ReplyCode::BA:
             Timer4.setEnabled(false);
             gnResendCmd = kNoResendCmd;
-            const QString mode = fuReplyField(reply, 1, 2);
-            if (mode == QLatin1String("00"))
+            if (field(0) == QLatin1String("00"))
                 fuSetAutoManualToogle(1);
-            else if (mode == QLatin1String("01"))
+            else if (field(0) == QLatin1String("01"))
                 fuSetAutoManualToogle(0);
-        } else if (code == QLatin1String("SP") || code == QLatin1String("SK")) {
-            const bool pounds = code == QLatin1String("SP");
+            break;
+        case ReplyCode::SP:
+        case ReplyCode::SK: {
+            const bool pounds = reply.code == ReplyCode::SP;
             gbIsLb = pounds;
             fuSetUnitMode(gbIsLb);
             Save_EventLog(pounds ? QStringLiteral("WEIGHT => LB MODE") : QStringLiteral("WEIGHT => KG MODE"), true);
             cmdKgLb->setText(pounds ? QStringLiteral("Kg Mode") : QStringLiteral("Lb Mode"));
             gbUnitReplied = true;
+            break;
+        }
         }
     } catch (const platform::VbError &e) {
         Save_ErrorLog(fuErrorLine("All_Data_Received_Analysys", e), true);
