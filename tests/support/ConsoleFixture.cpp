@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace testsupport {
 
 ConsoleFixture::ConsoleFixture()
@@ -65,6 +67,24 @@ QList<QByteArray> ConsoleFixture::frames(int quietMs)
 void ConsoleFixture::reply(const QByteArray &codeAndPayload)
 {
     device.write(modCommon::fuMakeFrame(codeAndPayload));
+}
+
+FakeScale::FakeScale(ConsoleFixture &f) : m_f(f), m_in(f.device.masterFd(), QSocketNotifier::Read)
+{
+    QObject::connect(&m_in, &QSocketNotifier::activated, [this] {
+        char buf[512];
+        const ssize_t n = ::read(m_f.device.masterFd(), buf, sizeof buf);
+        for (ssize_t i = 0; i < n; ++i) {
+            if (m_line.feed(quint8(buf[i])) != replies::ReceptionState::Step::FrameGood)
+                continue;
+            const QByteArray frame(reinterpret_cast<const char *>(m_line.RecvBuf.data()) + 1, m_line.RecvCnt - 2);
+            received << frame;
+            const QByteArray answer = answers.value(frame.left(4), answers.value(frame.left(2)));
+            if (!answer.isEmpty())
+                QTimer::singleShot(delayMs, &m_reports, [this, answer] { m_f.reply(answer); });
+        }
+    });
+    QObject::connect(&m_reports, &QTimer::timeout, [this] { m_f.reply("WC08000,00000+"); });
 }
 
 } // namespace testsupport

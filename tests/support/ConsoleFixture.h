@@ -5,9 +5,13 @@
 
 #include "MsgBox.h"
 #include "Pty.h"
+#include "Reception.h"
 #include "frmMain.h"
 
+#include <QHash>
 #include <QList>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -36,6 +40,25 @@ public:
     QList<QByteArray> frames(int quietMs = 80);
     // A reply from the device.
     void reply(const QByteArray &codeAndPayload);
+};
+
+// A device on a fixture's line: records every frame the console sends, answers the commands it
+// is told to (by their first four characters, else their code), and reports live weight on its
+// own when asked. While it listens, the fixture's frames() sees nothing.
+class FakeScale
+{
+public:
+    explicit FakeScale(ConsoleFixture &f);
+    QHash<QByteArray, QByteArray> answers;
+    int delayMs = 0;               // before each answer
+    QList<QByteArray> received;    // code and payload of each frame, in order
+    void reportEvery(int ms) { m_reports.start(ms); }
+
+private:
+    ConsoleFixture &m_f;
+    replies::ReceptionState m_line;
+    QSocketNotifier m_in;
+    QTimer m_reports;
 };
 
 // Code and payload of every good frame in bytes.

@@ -51,7 +51,8 @@ bool Pty::linkAs(const QString &dir, int port) const
 void Pty::write(const QByteArray &bytes) const
 {
     qsizetype done = 0;
-    while (done < bytes.size()) {
+    const QDeadlineTimer limit(10000); // a reader that never drains the line
+    while (done < bytes.size() && !limit.hasExpired()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0)
             done += n;

@@ -1,20 +1,29 @@
-// Port selection: scan, connection test and choice, with COM<n> links to pseudo-terminals.
+// The serial ports: the serial control and port opening against real pseudo-terminals, then the
+// port scan window's search, connection test and choice over COM<n> links.
+#include "CommControl.h"
 #include "ConsoleFixture.h"
 #include "MsgBox.h"
+#include "PortNames.h"
 #include "Pty.h"
+#include "VbError.h"
 #include "frmPortScan.h"
 #include "modCommon.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 
+#include <termios.h>
+
 using namespace modCommon;
+using platform::CommControl;
 using testsupport::ProgramFolder;
 using testsupport::Pty;
 
@@ -64,11 +73,33 @@ void doubleClickRow(frmPortScan &w, int row)
     w.lstvPortScanResult_DblClick();
 }
 
+// Port n of a temporary program folder linked to a pseudo-terminal and opened as the console does.
+struct LinkedPort
+{
+    explicit LinkedPort(int n = 1)
+    {
+        pty.linkAs(dir.path(), n);
+        lf_StartMeasure(comm, std::int16_t(n));
+    }
+    ProgramFolder dir;
+    Pty pty;
+    CommControl comm;
+};
+
 } // namespace
 
-class tst_PortScan : public QObject
+class tst_Ports : public QObject
 {
     Q_OBJECT
+
+    static QByteArray takeAll(CommControl &comm)
+    {
+        QByteArray got;
+        while (comm.InBufferCount() > 0)
+            got += comm.Input();
+        return got;
+    }
+
 
     QList<platform::MsgBoxRequest> m_boxes;
 
@@ -86,7 +117,7 @@ private slots:
     void scanListsTheFreePorts()
     {
         ProgramFolder dir;
-        Ports ports(dir, {1, 3, 4, 12, 17});
+        Ports ports(dir, {1, 3, 4, 12, 16, 17});
         QSerialPort other(ports.ptys[3]->slavePath()); // another program holds port 3
         QVERIFY(other.open(QIODevice::ReadWrite));
         frmPortScan w;
@@ -94,8 +125,8 @@ private slots:
         QCOMPARE(w.shpConnectMachine->FillColor(), platform::RGB(255, 0, 0));
         QCOMPARE(w.lstvPortScanResult->headerItem()->text(1), QStringLiteral("Port State"));
         QTest::mouseClick(w.cmdSearch, Qt::LeftButton);
-        QCOMPARE(rows(w), (QStringList{"Port Number :  1", "Port Number :  4", "Port Number :  12"}));
-        QCOMPARE(rows(w, 1), (QStringList{"Possible", "Possible", "Possible"}));
+        QCOMPARE(rows(w), (QStringList{"Port Number :  1", "Port Number :  4", "Port Number :  12", "Port Number :  16"}));
+        QCOMPARE(rows(w, 1), (QStringList{"Possible", "Possible", "Possible", "Possible"}));
         QVERIFY(w.cmdApply->isEnabled());
         QVERIFY(!w.cmdSearch->isEnabled()); // once a window
         QCOMPARE(w.lstvPortScanResult->currentItem(), w.lstvPortScanResult->topLevelItem(0));
@@ -106,32 +137,27 @@ private slots:
         QVERIFY(again.open(QIODevice::ReadWrite));
     }
 
-    void noPortsAtAll()
-    {
-        ProgramFolder dir;
-        Ports ports(dir, {});
-        frmPortScan w;
-        w.cmdSearch_Click();
-        QCOMPARE(w.lstvPortScanResult->topLevelItemCount(), 0);
-        QVERIFY(!w.cmdApply->isEnabled() && !w.cmdSearch->isEnabled());
-        w.lstvPortScanResult_DblClick(); // nothing to do, nothing fails
-        w.cmdApply_Click();
-        QVERIFY(m_boxes.isEmpty());
-    }
-
-    void rowsButNoneSelected()
+    // Apply and double-click with no row to act on: none listed, or none selected (Ctrl+click).
+    void nothingToActOn()
     {
         ProgramFolder dir;
         Ports ports(dir, {4});
+        QFile::remove(dir.file("COM4"));
+        frmPortScan empty;
+        empty.cmdSearch_Click();
+        QCOMPARE(empty.lstvPortScanResult->topLevelItemCount(), 0);
+        QVERIFY(!empty.cmdApply->isEnabled() && !empty.cmdSearch->isEnabled());
+        empty.cmdApply_Click();
+        ports.ptys[4]->linkAs(dir.path(), 4);
         frmPortScan w;
         w.cmdSearch_Click();
-        QVERIFY(w.lstvPortScanResult->currentItem());
-        w.lstvPortScanResult->clearSelection(); // as Ctrl+click on the selected row leaves it
+        w.lstvPortScanResult->clearSelection();
         w.lstvPortScanResult_DblClick();
         w.cmdApply_Click();
         QVERIFY(!w.comConnectMachine.PortOpen());
         QVERIFY(!QFile::exists(SettingsPath()));
-        QCOMPARE(w.lstvPortScanResult->topLevelItem(0)->text(1), QStringLiteral("Possible"));
+        QCOMPARE(rows(w, 1), QStringList{"Possible"});
+        QVERIFY(m_boxes.isEmpty());
     }
 
     void testingPortsOneAfterAnother()
@@ -256,7 +282,153 @@ private slots:
         QVERIFY(f.w->MSComm.PortOpen());
         QCOMPARE(f.log(), (QStringList{"COM CONNECT => PORT NO : 4", "COM CONNECT => PORT NO : 4"}));
     }
+
+    void opensLinkedPortWithLineSettings()
+    {
+        LinkedPort p;
+        // The line starts in other settings, so each check sees what the opening did.
+        const auto spoilThenOpen = [&] {
+            termios tio{};
+            tcgetattr(p.pty.masterFd(), &tio);
+            cfsetspeed(&tio, B9600);
+            tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB;
+            tcsetattr(p.pty.masterFd(), TCSANOW, &tio);
+            lf_StartMeasure(p.comm, 1);
+            QVERIFY(p.comm.PortOpen());
+            QCOMPARE(tcgetattr(p.pty.masterFd(), &tio), 0);
+            QCOMPARE(cfgetospeed(&tio), speed_t(B38400));
+            QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+            QCOMPARE(tio.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
+        };
+        spoilThenOpen();
+        QCOMPARE(p.comm.DeviceName(), QFileInfo(p.pty.slavePath()).canonicalFilePath());
+        QCOMPARE(p.comm.InBufferSize(), 2048);
+        spoilThenOpen(); // again with the same number: the same port, set up afresh
+    }
+
+    // Every byte value both ways, one byte a read, a bounded receive buffer that loses nothing,
+    // and what waited before an opening discarded by it.
+    void bytesPassUnchanged()
+    {
+        LinkedPort p;
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        p.comm.Output(all);
+        QCOMPARE(p.pty.read(256), all);
+        const QByteArray big = all.repeated(32);
+        p.pty.write(big.left(4000));
+        QTRY_VERIFY(p.comm.InBufferCount() > 0);
+        QVERIFY2(p.comm.InBufferCount() <= 2048, qPrintable(QString::number(p.comm.InBufferCount())));
+        QCOMPARE(p.comm.Input().size(), 1);
+        p.pty.write(big.mid(4000));
+        QByteArray got = big.left(1);
+        QTRY_VERIFY((got += takeAll(p.comm)).size() >= big.size());
+        QCOMPARE(got, big);
+        QCOMPARE(p.comm.CommEvent(), CommControl::comEvReceive);
+
+        p.pty.write("stale");
+        QTRY_COMPARE(p.comm.InBufferCount(), 5);
+        lf_StartMeasure(p.comm, 1);
+        QCOMPARE(p.comm.InBufferCount(), 0);
+        p.pty.write("new");
+        QByteArray fresh;
+        QTRY_COMPARE((fresh += takeAll(p.comm)), QByteArray("new"));
+    }
+
+    void portsThatNameNoDeviceStayClosed()
+    {
+        ProgramFolder dir;
+        QVERIFY(QFile::link(dir.file("nothing-here"), dir.file("COM5")));
+        QStringList errors;
+        setErrorLogObserverForTesting([&](const QString &l) { errors << l; });
+        CommControl comm;
+        for (int number : {0, -3, 17, 5}) // none, none, beyond the table without a link, dangling link
+            lf_StartMeasure(comm, std::int16_t(number));
+        setErrorLogObserverForTesting(nullptr);
+        QVERIFY(!comm.PortOpen());
+        QCOMPARE(errors.size(), 4);
+        for (const QString &e : std::as_const(errors))
+            QVERIFY2(e.startsWith("lf_StartMeasure : (error 8002)  "), qPrintable(e));
+        QVERIFY_THROWS_EXCEPTION(platform::VbError, comm.Output("x"));
+    }
+
+    void portHeldByAnotherProgramIsRefused()
+    {
+        LinkedPort p(3);
+        QVERIFY(p.pty.linkAs(p.dir.path(), 4)); // a second name of the same device
+        p.comm.setPortOpen(false);
+        // The other holder opened the device by its own path: the lock must still be shared.
+        QSerialPort other(p.pty.slavePath());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        p.comm.setCommPort(4);
+        try {
+            p.comm.setPortOpen(true);
+            QFAIL("opened a port that another program holds");
+        } catch (const platform::VbError &e) {
+            QCOMPARE(e.Number, platform::err::PortAlreadyOpen);
+        }
+        other.close();
+        p.comm.setPortOpen(true);
+        QVERIFY_THROWS_EXCEPTION(platform::VbError, p.comm.setCommPort(3)); // 8000 while open
+    }
+
+    void nestedWaitInsideHandlerStillReceives()
+    {
+        // A handler that waits in a nested event loop is entered again for bytes that arrive
+        // meanwhile, and the outer call then finds them taken.
+        LinkedPort p;
+        QByteArray order;
+        int depth = 0, deepest = 0;
+        connect(&p.comm, &CommControl::OnComm, this, [&] {
+            deepest = qMax(deepest, ++depth);
+            while (p.comm.InBufferCount() > 0) {
+                const QByteArray b = p.comm.Input();
+                order += b;
+                if (b == "A") {
+                    p.pty.write("BC");
+                    QEventLoop loop;
+                    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+                    loop.exec();
+                }
+            }
+            --depth;
+        });
+        p.pty.write("A");
+        QTRY_COMPARE(order, QByteArray("ABC"));
+        QCOMPARE(deepest, 2);
+    }
+
+    void vanishingFarEndClosesThePort()
+    {
+        ProgramFolder dir;
+        auto pty = std::make_unique<Pty>();
+        QVERIFY(pty->linkAs(dir.path(), 1));
+        CommControl comm;
+        lf_StartMeasure(comm, 1);
+        QSignalSpy onComm(&comm, &CommControl::OnComm);
+        pty.reset(); // both sides of the pair go away
+        QTRY_VERIFY(!comm.PortOpen());
+        QCOMPARE(onComm.size(), 1); // raised as the port closes, once
+        QCOMPARE(comm.CommEvent(), CommControl::comEventDeviceLost);
+        QVERIFY_THROWS_EXCEPTION(platform::VbError, comm.Output("late"));
+    }
+
+    void defaultPortTable()
+    {
+        ProgramFolder dir;
+#ifdef Q_OS_LINUX
+        QCOMPARE(platform::PortDeviceName(1), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(platform::PortDeviceName(8), QStringLiteral("/dev/ttyUSB7"));
+        QCOMPARE(platform::PortDeviceName(9), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(platform::PortDeviceName(13), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(platform::PortDeviceName(16), QStringLiteral("/dev/ttyS3"));
+#endif
+        QCOMPARE(platform::PortDeviceName(17), QString());
+        dir.write(QStringLiteral("COM17"), "");
+        QCOMPARE(platform::PortDeviceName(17), dir.file(QStringLiteral("COM17")));
+    }
 };
 
-QTEST_MAIN(tst_PortScan)
-#include "tst_portscan.moc"
+QTEST_MAIN(tst_Ports)
+#include "tst_ports.moc"
