@@ -75,6 +75,9 @@ void frmMain::connectHandlers()
     connect(&Timer1, &platform::IntervalTimer::Timer, this, &frmMain::Timer1_Timer);
     connect(&Timer2, &platform::IntervalTimer::Timer, this, &frmMain::Timer2_Timer);
     connect(&TimerReconnect, &platform::IntervalTimer::Timer, this, &frmMain::TimerReconnect_Timer);
+    m_readoutPace.setSingleShot(true);
+    m_readoutPace.setTimerType(Qt::PreciseTimer);
+    connect(&m_readoutPace, &QTimer::timeout, this, &frmMain::fuShowPacedReadouts);
 }
 
 void frmMain::setHeightTwips(int twips)
@@ -218,6 +221,7 @@ void frmMain::closeEvent(QCloseEvent *event)
     Timer2.setEnabled(false);
     Timer4.setEnabled(false);
     TimerReconnect.setEnabled(false);
+    m_readoutPace.stop();
     MSComm.setPortOpen(false);
     event->accept();
 }

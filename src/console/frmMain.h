@@ -10,9 +10,11 @@
 #include "Reception.h"
 
 #include <QDeadlineTimer>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -195,6 +197,11 @@ private:
     // A login owns the line from its "AC" until the AC reply is dispatched or this window ends:
     // live weight reports meanwhile do not send the login panel's "BG0E".
     bool fuLoginOwnsLine() const { return !m_loginWindow.hasExpired(); }
+    // Live weight readouts follow the screen's pace: a report's texts are shown at once when the
+    // readouts have rested for kReadoutPaceMs, else the latest ones when that time is up. The
+    // timer runs only while reports keep coming.
+    void fuPaceReadout(std::optional<QString> &pending, const QString &text);
+    void fuShowPacedReadouts();
     // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
     bool fuWaitForReply(const bool &replied);
     void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);
@@ -202,6 +209,9 @@ private:
                              const QString &logPrefix, const QString &logSuffix);
 
     static constexpr int kLoginWindowMs = 1000;
+    static constexpr int kReadoutPaceMs = 40;
+    QTimer m_readoutPace;
+    std::optional<QString> m_pendingValue, m_pendingScale;
     QDeadlineTimer m_loginWindow{0};
     int m_heightTwips = kLoginHeightTwips;
     bool m_centred = false;

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <utility>
 
 using namespace modCommon;
 using platform::RGB;
@@ -148,8 +149,8 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             fuConfirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
             break;
         case ReplyCode::WC:
-            lblValue->setText(field(0));
-            lblScale->setText(field(1));
+            fuPaceReadout(m_pendingValue, field(0));
+            fuPaceReadout(m_pendingScale, field(1));
             // Reports while the login panel shows: leave calibration, unless a login is under way.
             if (fraData->isHidden() && fraAdmin->isHidden() && !fuLoginOwnsLine())
                 cmdClose_Click();
@@ -181,6 +182,24 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
     } catch (const platform::VbError &e) {
         Save_ErrorLog(fuErrorLine("All_Data_Received_Analysys", e), true);
     }
+}
+
+void frmMain::fuPaceReadout(std::optional<QString> &pending, const QString &text)
+{
+    pending = text;
+    if (!m_readoutPace.isActive())
+        m_readoutPace.start(0); // at the end of this dispatch, both readouts together
+}
+
+void frmMain::fuShowPacedReadouts()
+{
+    if (!m_pendingValue && !m_pendingScale)
+        return; // the readouts rest: the timer stays off
+    if (m_pendingValue)
+        lblValue->setText(*std::exchange(m_pendingValue, std::nullopt));
+    if (m_pendingScale)
+        lblScale->setText(*std::exchange(m_pendingScale, std::nullopt));
+    m_readoutPace.start(kReadoutPaceMs);
 }
 
 void frmMain::Timer2_Timer()

@@ -12,6 +12,8 @@ CommControl::CommControl(QObject *parent)
     : QObject(parent), m_port(new QSerialPort(this))
 {
     connect(m_port, &QSerialPort::readyRead, this, &CommControl::onReadyRead);
+    m_receive.setSingleShot(true);
+    connect(&m_receive, &QTimer::timeout, this, &CommControl::deliverReceive);
     connect(m_port, &QSerialPort::errorOccurred, this, &CommControl::onError);
 }
 
@@ -244,16 +246,13 @@ void CommControl::Output(const QByteArray &bytes)
 void CommControl::onReadyRead()
 {
     // Never raise OnComm from inside readyRead: QSerialPort would not emit readyRead again while
-    // a handler runs a nested event loop. One posted event covers every byte that waits.
-    if (m_receivePosted)
-        return;
-    m_receivePosted = true;
-    QMetaObject::invokeMethod(this, &CommControl::deliverReceive, Qt::QueuedConnection);
+    // a handler runs a nested event loop. One delivery covers every byte that waits.
+    if (!m_receive.isActive())
+        m_receive.start(0);
 }
 
 void CommControl::deliverReceive()
 {
-    m_receivePosted = false;
     if (!m_port->isOpen() || m_rThreshold <= 0 || m_port->bytesAvailable() < m_rThreshold)
         return;
     m_commEvent = comEvReceive;

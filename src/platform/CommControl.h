@@ -15,9 +15,10 @@
 //   InBufferCount   get: bytes waiting; put 0: discards them.
 //   Input / Output  take waiting bytes in arrival order / write bytes in one piece.
 //
-// OnComm is posted as an event of its own on the owner's thread and never raised from inside
-// QSerialPort's readyRead emission, so a handler that runs a nested event loop (a wait, a message
-// box) is entered again when more bytes arrive.
+// OnComm is raised from an event of its own on the owner's thread (a zero-time timer, which
+// unlike a posted event needs no wake-up of the event loop) and never from inside QSerialPort's
+// readyRead emission, so a handler that runs a nested event loop (a wait, a message box) is
+// entered again when more bytes arrive.
 //
 // Losing the device (adapter pulled, far end of a pseudo-terminal closed) closes the port:
 // PortOpen reads false afterwards and the loss is reported once with CommEvent 1010.
@@ -34,6 +35,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 
 namespace platform {
 
@@ -105,7 +107,7 @@ private:
     int m_inputLen = 0;
     int m_commPort = 1;
     int m_commEvent = 0;
-    bool m_receivePosted = false;
+    QTimer m_receive; // single shot, 0 ms: delivers OnComm for every byte that waits
     bool m_lossPosted = false;
 };
 

@@ -1,0 +1,103 @@
+// What the console costs while it watches a scale: its window shown, first idle on the login
+// panel, then logged in to the virtual scale reporting at the given rate. Prints, for each phase,
+// the process's CPU share (all threads, from /proc/self/stat) and how often the main thread woke
+// up (voluntary and involuntary context switches from /proc/self/status), per second and per
+// weight report dispatched.
+// Usage: line_rate [seconds per phase, default 20] [reports per second, default 225]
+#include "MsgBox.h"
+#include "Program.h"
+#include "SimProcess.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QFile>
+#include <QFrame>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+#include <unistd.h>
+
+namespace {
+
+struct Sample
+{
+    double cpuSeconds = 0; // user + system, all threads
+    long switches = 0;     // of the main thread
+};
+
+Sample sample()
+{
+    Sample s;
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (stat.open(QIODevice::ReadOnly)) {
+        // Fields after the command's closing parenthesis; utime and stime are the 14th and 15th.
+        const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
+        if (f.size() > 12)
+            s.cpuSeconds = (f[11].toLongLong() + f[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
+    QFile status(QStringLiteral("/proc/self/status")); // the main thread's own counters
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.contains("ctxt_switches:"))
+                s.switches += line.split(':').last().trimmed().toLong();
+    return s;
+}
+
+void measure(QTextStream &out, const char *phase, int seconds, const quint64 &dispatched)
+{
+    const Sample a = sample();
+    const quint64 before = dispatched;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop; // not QTest::qWait, which wakes every 10 ms
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const Sample b = sample();
+    const double s = clock.elapsed() / 1000.0;
+    const double reports = double(dispatched - before);
+    const double wakeups = (b.switches - a.switches) / s;
+    out << QString::asprintf("%-10s cpu %5.2f %% of a core, main thread %7.1f wake-ups/s", phase,
+                             100 * (b.cpuSeconds - a.cpuSeconds) / s, wakeups);
+    if (reports > 0)
+        out << QString::asprintf(", %.1f reports/s, %.2f wake-ups per report", reports / s, wakeups / (reports / s));
+    out << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    platform::installFontSubstitutions();
+    app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 20;
+    const int rate = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 225;
+    QTextStream out(stdout);
+
+    QTemporaryDir dir;
+    platform::setProgramDirForTesting(dir.path());
+    platform::setMsgBoxHandler([](const platform::MsgBoxRequest &) { return int(platform::vbOK); });
+    testsupport::SimProcess scale;
+    if (!scale.start(dir.path(), 1, {"--quiet", "--rate", QString::number(rate), "--load", "37.5"})) {
+        out << "the virtual scale did not start" << Qt::endl;
+        return 1;
+    }
+    frmMain w;
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w))
+        out << "(the window was not exposed)" << Qt::endl;
+    QTest::qWait(1000);
+    measure(out, "idle", seconds, w.m_framesDispatched);
+    w.cmdCheck->click();
+    if (w.fraData->isHidden()) {
+        out << "login failed" << Qt::endl;
+        return 1;
+    }
+    QTest::qWait(1000);
+    measure(out, "line rate", seconds, w.m_framesDispatched);
+    return 0;
+}
