@@ -34,10 +34,10 @@ std::uint8_t hexByte(QStringView piece)
 
 QByteArray hexBytes(const QString &hexText)
 {
-    const QStringList pieces = hexText.split(QLatin1Char(' '));
+    // Piece by piece, as a split at every space would give them, without a list of copies.
     QByteArray bytes;
-    bytes.reserve(pieces.size());
-    for (const QString &piece : pieces)
+    bytes.reserve(hexText.size() / 3 + 1);
+    for (const QStringView piece : QStringView(hexText).tokenize(u' '))
         bytes.append(char(hexByte(piece)));
     return bytes;
 }
@@ -50,9 +50,19 @@ std::uint8_t ansiCode(QChar c)
 
 } // namespace
 
+namespace {
+void appendHex(QString &out, std::uint8_t value)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    out.append(QLatin1Char(digits[value >> 4])).append(QLatin1Char(digits[value & 0x0F]));
+}
+} // namespace
+
 QString fuByteToHexStr(std::uint8_t value)
 {
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+    QString hex;
+    appendHex(hex, value);
+    return hex;
 }
 
 QString fuPPAStrToHexStr(const QString &text)
@@ -67,19 +77,23 @@ QString fuPPAStrToHexStr(const QString &text)
         return QStringLiteral("00");
 
     QString result;
-    QString token;
+    result.reserve(s.size() * 3);
+    // Only a token's last two characters count; a shorter one is padded with "0" in front.
+    QChar last[2] = {u'0', u'0'};
     bool inToken = false;
     for (QChar c : std::as_const(s)) {
         if (c == u'{') {
             inToken = true;
         } else if (c == u'}') {
             inToken = false;
-            result += (QStringLiteral("00") + token).right(2) + QLatin1Char(' ');
-            token.clear();
+            result.append(last[0]).append(last[1]).append(QLatin1Char(' '));
+            last[0] = last[1] = u'0';
         } else if (inToken) {
-            token += c;
+            last[0] = last[1];
+            last[1] = c;
         } else {
-            result += fuByteToHexStr(ansiCode(c)) + QLatin1Char(' ');
+            appendHex(result, ansiCode(c));
+            result.append(QLatin1Char(' '));
         }
     }
     if (result.isEmpty()) {

@@ -28,29 +28,30 @@ std::optional<QByteArray> readProfile(const QString &path)
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-QByteArray trimmed(QByteArrayView text)
+// Views into the file's contents or lines: reading allocates nothing per line.
+QByteArrayView trimmed(QByteArrayView text)
 {
     qsizetype begin = 0, end = text.size();
     while (begin < end && isBlank(text[begin]))
         ++begin;
     while (end > begin && (isBlank(text[end - 1]) || text[end - 1] == '\r'))
         --end;
-    return text.sliced(begin, end - begin).toByteArray();
+    return text.sliced(begin, end - begin);
 }
 
-bool sameName(const QByteArray &a, const QString &b)
+bool sameName(QByteArrayView a, const QString &b)
 {
-    return QString::fromLatin1(a).compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+    return QLatin1String(a.data(), a.size()).compare(QStringView(b).trimmed(), Qt::CaseInsensitive) == 0;
 }
 
 // The section name of a "[name]" line, or nullopt for any other line.
-std::optional<QByteArray> sectionName(const QByteArray &line)
+std::optional<QByteArrayView> sectionName(QByteArrayView line)
 {
-    const QByteArray t = trimmed(line);
+    const QByteArrayView t = trimmed(line);
     if (!t.startsWith('['))
         return std::nullopt;
     const qsizetype close = t.indexOf(']');
-    return trimmed(QByteArrayView(t).sliced(1, (close < 0 ? t.size() : close) - 1));
+    return trimmed(t.sliced(1, (close < 0 ? t.size() : close) - 1));
 }
 
 // Index of the line holding key in section, with the section's header index and last line.
@@ -61,12 +62,14 @@ struct Location
     qsizetype keyLine = -1;
 };
 
-Location locate(const QList<QByteArray> &lines, const QString &section, const QString &key)
+template <typename Lines>
+Location locate(const Lines &lines, const QString &section, const QString &key)
 {
     Location at;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (const auto name = sectionName(lines[i])) {
+        const QByteArrayView line(lines[i]);
+        if (const auto name = sectionName(line)) {
             if (inSection)
                 break; // the first matching section is the one used
             inSection = sameName(*name, section);
@@ -76,13 +79,26 @@ Location locate(const QList<QByteArray> &lines, const QString &section, const QS
         }
         if (!inSection)
             continue;
-        if (!trimmed(lines[i]).isEmpty())
+        if (!trimmed(line).isEmpty())
             at.lastLine = i;
-        const qsizetype eq = lines[i].indexOf('=');
-        if (eq >= 0 && at.keyLine < 0 && sameName(trimmed(QByteArrayView(lines[i]).first(eq)), key))
+        const qsizetype eq = line.indexOf('=');
+        if (eq >= 0 && at.keyLine < 0 && sameName(trimmed(line.first(eq)), key))
             at.keyLine = i;
     }
     return at;
+}
+
+QList<QByteArrayView> linesOf(QByteArrayView contents)
+{
+    QList<QByteArrayView> lines;
+    lines.reserve(contents.count('\n') + 1);
+    for (qsizetype start = 0;;) {
+        const qsizetype end = contents.indexOf('\n', start);
+        lines << contents.sliced(start, (end < 0 ? contents.size() : end) - start);
+        if (end < 0)
+            return lines;
+        start = end + 1;
+    }
 }
 
 } // namespace
@@ -91,15 +107,15 @@ std::optional<QString> ProfileValue(const QByteArray &contents, const QString &s
 {
     if (contents.isEmpty())
         return std::nullopt;
-    const QList<QByteArray> lines = contents.split('\n');
+    const QList<QByteArrayView> lines = linesOf(contents);
     const Location at = locate(lines, section, key);
     if (at.keyLine < 0)
         return std::nullopt;
-    const QByteArray &line = lines[at.keyLine];
-    QByteArray value = trimmed(QByteArrayView(line).sliced(line.indexOf('=') + 1));
+    const QByteArrayView line = lines[at.keyLine];
+    QByteArrayView value = trimmed(line.sliced(line.indexOf('=') + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.sliced(1, value.size() - 2); // one pair of quotes around the value
-    return QString::fromLatin1(value);
+    return QString::fromLatin1(value.data(), value.size());
 }
 
 QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
