@@ -3,6 +3,8 @@
 #include "ScaleModel.h"
 #include "VirtualScale.h"
 
+#include "Program.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -62,7 +64,7 @@ int main(int argc, char *argv[])
         + QString::fromLatin1(kCommands));
     parser.addHelpOption();
     const QCommandLineOption portOpt("port", "Port number n of the link COM<n> (default 1).", "n", "1");
-    const QCommandLineOption dirOpt("dir", "Folder for the link (default: this program's folder).", "folder");
+    const QCommandLineOption dirOpt("dir", "Folder for the link (default: the console's folder for settings and links).", "folder");
     const QCommandLineOption deviceOpt("device", "Open this serial device or port name at 38400 8N1 instead of creating a pseudo-terminal.", "name");
     const QCommandLineOption rateOpt("rate", "Live weight reports per second while logged in (default 5, 0: none).", "n", "5");
     const QCommandLineOption serialOpt("serial", "User serial number, 11 characters (default 00000000000).", "digits");
@@ -124,7 +126,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(deviceOpt)) {
         line = sim::makeSerialLine(parser.value(deviceOpt));
     } else {
-        const QString dir = parser.isSet(dirOpt) ? parser.value(dirOpt) : QCoreApplication::applicationDirPath();
+        const QString dir = parser.isSet(dirOpt) ? parser.value(dirOpt) : platform::DataDir();
         line = sim::makePtyLine(dir, number(portOpt, 1, 255));
         if (!line) {
             std::cerr << "vantor_sim: no pseudo-terminals here; use --device with one end of a virtual port pair\n";

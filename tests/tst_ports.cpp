@@ -199,8 +199,8 @@ private slots:
         QVERIFY(other.open(QIODevice::ReadWrite));
         doubleClickRow(w, 0);
         QCOMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes[0].prompt.startsWith("Error Code : 8005\r\n\r\nError Description :Port already open"),
-                 qPrintable(m_boxes[0].prompt));
+        QCOMPARE(m_boxes[0].prompt, QStringLiteral("Error Code : 8005\r\n\r\nError Description :Port already open "
+                                                   "by another program (process %1)").arg(QCoreApplication::applicationPid()));
         QCOMPARE(m_boxes[0].style, platform::vbOKOnly | platform::vbCritical);
         QCOMPARE(w.shpConnectMachine->FillColor(), platform::RGB(255, 0, 0));
         QCOMPARE(w.lblSelectPortNumber->text(), QString());
@@ -214,6 +214,29 @@ private slots:
         QCOMPARE(m_boxes.size(), 1);
         QCOMPARE(w.lblSelectPortNumber->text(), QString());
         QCOMPARE(gnComPortNo, std::int16_t(7));
+    }
+
+    // A port this user may not open is not listed; the window says why and what to do, and a
+    // connection test names the cause. Run as a user who is not root (tests/as_user.sh).
+    void portDeniedToThisUser()
+    {
+        if (geteuid() == 0)
+            QSKIP("permissions do not bind root");
+        ProgramFolder dir;
+        Ports ports(dir, {3, 4});
+        QVERIFY(QFile::setPermissions(ports.ptys[3]->slavePath(), {}));
+        frmPortScan w;
+        QVERIFY(w.lblPermission->isHidden());
+        w.cmdSearch_Click();
+        QCOMPARE(rows(w), QStringList{"Port Number :  4"});
+        QVERIFY(!w.lblPermission->isHidden());
+        QVERIFY(w.lblPermission->text().startsWith("1 serial port(s) exist that this user may not open"));
+        QVERIFY(w.lblPermission->text().contains("dialout group"));
+        QVERIFY(!w.Machine_Connection_State_Test_Serial_Port_Setting(3));
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes[0].prompt.startsWith("Error Code : 8010\r\n\r\nError Description :Permission denied for "),
+                 qPrintable(m_boxes[0].prompt));
+        QVERIFY(m_boxes[0].prompt.endsWith("log in again."));
     }
 
     void applyAndClose()

@@ -1,10 +1,12 @@
 // Settings file, event and error logs, scrambling: real files in a temporary program folder.
 #include "ProfileString.h"
+#include "Program.h"
 #include "Pty.h"
 #include "VbError.h"
 #include "modCommon.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <sys/stat.h>
 #include <QTest>
 
@@ -101,16 +103,30 @@ private slots:
         QVERIFY(!platform::WritePrivateProfileString(kSection, "Com_Port", "2", SettingsPath()));
     }
 
-    void unwritableFolder()
+    // A portable copy keeps its files beside it; an installed one, whose folder this user cannot
+    // write, in the user's data folder. Permissions bind only a user who is not root: the test
+    // command runs this case once more as such a user (tests/as_user.sh).
+    void dataFolderChoice()
     {
-        if (geteuid() == 0)
-            QSKIP("root writes into read-only folders");
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         ProgramFolder dir;
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-        SetString_ofINI(kSection, "Com_Port", "2");
-        Save_EventLog("LOST", true);
+        QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        const QString chosen = platform::ChooseDataDir(dir.path());
+        if (geteuid() != 0) {
+            QCOMPARE(chosen, data.path() + "/vantor_cal");
+            QVERIFY(QFileInfo(chosen).isDir()); // made on first use
+            SetString_ofINI(kSection, "Com_Port", "2"); // what the program stores lands there
+            Save_EventLog("STORED", true);
+            QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("2"));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+        }
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+        dir.write(kSettingsFileName, "[ItemIndex]\r\n"); // a copy that already keeps its settings
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void logLinesAndFileNames()

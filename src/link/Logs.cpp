@@ -37,7 +37,7 @@ QDateTime now()
 
 QString logPath(const QString &prefix, const QDate &day)
 {
-    return QDir(platform::ProgramDir())
+    return QDir(platform::DataDir())
         .filePath(prefix + day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".TXT"));
 }
 

@@ -16,7 +16,7 @@ namespace modCommon {
 
 QString SettingsPath()
 {
-    return QDir(platform::ProgramDir()).filePath(kSettingsFileName);
+    return QDir(platform::DataDir()).filePath(kSettingsFileName);
 }
 
 QString GetString_ofINI(const QString &section, const QString &key, const QString &defaultValue)

@@ -57,8 +57,16 @@ void CommControl::setPortOpen(bool open)
         case QSerialPort::DeviceNotFoundError:
             throw VbError(err::InvalidPortNumber, QStringLiteral("Invalid port number"));
         case QSerialPort::PermissionError:
-        case QSerialPort::OpenError:
-            throw VbError(err::PortAlreadyOpen, QStringLiteral("Port already open (%1)").arg(text));
+        case QSerialPort::OpenError: {
+            // Qt says "permission" both for a port held by another program and for one this
+            // user may not open: tell the technician which.
+            bool denied = false;
+            const QString why = PortRefusal(device, &denied);
+            if (denied)
+                throw VbError(err::HardwareNotAvailable, why);
+            throw VbError(err::PortAlreadyOpen,
+                          why.isEmpty() ? QStringLiteral("Port already open (%1)").arg(text) : why);
+        }
         default:
             throw VbError(err::HardwareNotAvailable,
                           QStringLiteral("The hardware is not available (%1)").arg(text));

@@ -13,7 +13,7 @@ QString PortDeviceName(int n)
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
 #else
-    const QString link = QDir(ProgramDir()).filePath(QStringLiteral("COM%1").arg(n));
+    const QString link = QDir(DataDir()).filePath(QStringLiteral("COM%1").arg(n));
     const QFileInfo info(link);
     if (info.exists() || info.isSymLink())
         return link;
@@ -47,10 +47,12 @@ QString ResolvedPortDevice(int n)
 #include <QLockFile>
 #include <QSerialPortInfo>
 #include <QStringList>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -74,18 +76,34 @@ QStringList lockFilesFor(const QString &device)
     return files;
 }
 
-bool lockedByAnotherHolder(const QString &device)
+// The process id of a live holder of the device's lock file, 0 for an unknown one; nullopt when
+// no live program holds it (a dead one's file counts as stale and is taken over).
+std::optional<qint64> lockHolder(const QString &device)
 {
     for (const QString &file : lockFilesFor(device)) {
         if (!QFileInfo::exists(file))
             continue;
         QLockFile lock(file);
         lock.setStaleLockTime(0); // only a holder that has died makes a lock stale, not its age
-        if (!lock.tryLock(0))
-            return true; // a live holder (a dead one's file counts as stale and is taken over)
-        lock.unlock();
+        if (lock.tryLock(0)) {
+            lock.unlock();
+            continue;
+        }
+        qint64 pid = 0;
+        lock.getLockInfo(&pid, nullptr, nullptr);
+        return pid;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool lockedByAnotherHolder(const QString &device)
+{
+    return lockHolder(device).has_value();
+}
+
+bool deniedToThisUser(const QString &device)
+{
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES;
 }
 #endif
 
@@ -112,6 +130,48 @@ bool PortCanBeOpened(int n)
     ::close(fd);
     return true;
 #endif
+}
+
+QString PermissionRemedy()
+{
+#ifdef Q_OS_LINUX
+    return QStringLiteral("add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again.");
+#else
+    return QStringLiteral("ask the administrator for access to the serial ports.");
+#endif
+}
+
+QString PortRefusal(const QString &device, bool *denied)
+{
+    if (denied)
+        *denied = false;
+#ifdef Q_OS_WIN
+    Q_UNUSED(device)
+    return {};
+#else
+    if (device.isEmpty())
+        return {};
+    if (deniedToThisUser(device)) {
+        if (denied)
+            *denied = true;
+        return QStringLiteral("Permission denied for %1: ").arg(device) + PermissionRemedy();
+    }
+    if (const auto pid = lockHolder(device))
+        return *pid > 0 ? QStringLiteral("Port already open by another program (process %1)").arg(*pid)
+                        : QStringLiteral("Port already open by another program");
+    return {};
+#endif
+}
+
+int PortsDeniedToThisUser()
+{
+    int count = 0;
+    for (int n = 1; n <= 16; ++n) {
+        bool denied = false;
+        PortRefusal(ResolvedPortDevice(n), &denied);
+        count += denied ? 1 : 0;
+    }
+    return count;
 }
 
 QString PortDescription(int n)

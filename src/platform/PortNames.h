@@ -1,7 +1,7 @@
 #pragma once
 // Serial port numbers to device names.
 //   Windows: port n is COMn.
-//   Linux and macOS: port n is the file COM<n> in the program's folder when it exists (normally a
+//   Linux and macOS: port n is the file COM<n> in the data folder (see DataDir) when it exists (a
 //   symbolic link to a device). Otherwise, on Linux only, a fixed table: 1-8 /dev/ttyUSB0-7,
 //   9-12 /dev/ttyACM0-3, 13-16 /dev/ttyS0-3.
 // An empty result means the number names no device.
@@ -24,6 +24,18 @@ QString ResolvedPortDevice(int n);
 // QSerialPort and other serial programs write it) counts as busy even where the open itself
 // would succeed (as root, an exclusive open does not stop a second one).
 bool PortCanBeOpened(int n);
+
+// Why a device that exists cannot be opened, in words for the technician, or "" when nothing
+// stands against it. Held by another program through a lock file: "Port already open by another
+// program (process <pid>)". Not permitted to this user: "Permission denied for <device>: " and the
+// remedy (on Linux: the dialout group). *denied tells the second case apart.
+QString PortRefusal(const QString &device, bool *denied = nullptr);
+
+// What a user who may not open serial ports does about it.
+QString PermissionRemedy();
+
+// The number of ports 1 to 16 whose device exists but may not be opened by this user.
+int PortsDeniedToThisUser();
 
 // For the technician: the device behind port n and, where the system knows it, the adapter's
 // description and USB vendor and product ids.

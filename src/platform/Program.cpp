@@ -1,7 +1,9 @@
 #include "Program.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace platform {
 namespace {
@@ -22,6 +24,26 @@ QString ProgramDir()
 void setProgramDirForTesting(const QString &dir)
 {
     programDirOverride() = dir;
+}
+
+QString ChooseDataDir(const QString &programDir)
+{
+    const QFileInfo folder(programDir);
+    if (folder.isWritable() || QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("vantor_cal.ini"))))
+        return programDir;
+    // The console's AppLocalDataLocation, named so that the virtual scale finds the same folder.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                         + QStringLiteral("/vantor_cal");
+    QDir().mkpath(data);
+    return data;
+}
+
+QString DataDir()
+{
+    if (!programDirOverride().isEmpty())
+        return ChooseDataDir(programDirOverride());
+    static const QString dir = ChooseDataDir(ProgramDir());
+    return dir;
 }
 
 QString ExeName()

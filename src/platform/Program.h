@@ -5,9 +5,18 @@
 
 namespace platform {
 
-// Folder of the executable (settings and logs live here). Tests point it at a temporary folder.
+// Folder of the executable. Tests point it at a temporary folder.
 QString ProgramDir();
 void setProgramDirForTesting(const QString &dir);
+
+// Where the settings file, the daily logs and the COM<n> links live. A portable copy keeps them
+// beside the program: its folder is writable for this user, or already holds the settings file.
+// An installed copy, whose folder this user cannot write, keeps them in the user's data folder
+// (QStandardPaths::AppLocalDataLocation of vantor_cal, ~/.local/share/vantor_cal on Linux),
+// created on first use. Decided once a run.
+QString DataDir();
+// The same rule for a given program folder, decided afresh.
+QString ChooseDataDir(const QString &programDir);
 
 // Executable name without extension; message boxes use it as their title.
 QString ExeName();

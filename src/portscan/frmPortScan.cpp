@@ -67,6 +67,16 @@ frmPortScan::frmPortScan(QWidget *parent) : QDialog(parent)
     lstvPortScanResult->setSelectionMode(QAbstractItemView::SingleSelection);
     platform::placeTw(lstvPortScanResult, 120, 435, 5145, 2835);
 
+    lblPermission = new QLabel(this);
+    lblPermission->setObjectName(QStringLiteral("lblPermission"));
+    lblPermission->setWordWrap(true);
+    lblPermission->setMargin(platform::tw(60));
+    lblPermission->setFont(platform::vbFont(QStringLiteral("Arial"), 9, false));
+    lblPermission->setAutoFillBackground(true);
+    platform::setBackColor(lblPermission, RGB(255, 255, 192));
+    platform::placeTw(lblPermission, 135, 2295, 5115, 960); // over the list's lower part
+    lblPermission->hide();
+
     cmdSearch = button(this, "cmdSearch", QStringLiteral("Search"), 810);
     cmdApply = button(this, "cmdApply", QStringLiteral("Apply"), 2077);
     cmdClose = button(this, "cmdClose", QStringLiteral("Close"), 3330);
@@ -113,6 +123,12 @@ void frmPortScan::cmdSearch_Click()
         cmdApply->setEnabled(true);
     }
     cmdSearch->setEnabled(false);
+    if (const int denied = platform::PortsDeniedToThisUser()) {
+        lblPermission->setText(QStringLiteral("%1 serial port(s) exist that this user may not open. To use them, ")
+                                   .arg(denied)
+                               + platform::PermissionRemedy());
+        lblPermission->show();
+    }
     // As a list view does, the first row starts selected, and the list takes the focus.
     if (lstvPortScanResult->topLevelItemCount() > 0)
         lstvPortScanResult->setCurrentItem(lstvPortScanResult->topLevelItem(0));
