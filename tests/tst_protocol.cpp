@@ -117,9 +117,6 @@ private slots:
         text = "{STX}AR00{ETX}";
         fuSendByteStrComData(comm, text);
         QCOMPARE(pty.read(7), QByteArray::fromHex("024152303003F8"));
-        text = "   ";
-        fuSendByteStrComData(comm, text);
-        QCOMPARE(pty.read(2), QByteArray(2, '\0'));
         QVERIFY(m_errors.isEmpty());
 
         // A token that is not hexadecimal: nothing of that frame goes out.

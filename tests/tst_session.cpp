@@ -1,6 +1,5 @@
 // Whole sessions against the virtual scale over a pseudo-terminal, as a technician works, and the
-// faults a line brings: a pulled cable, a late login against a scale that keeps reporting, noise
-// and bad frames in the stream.
+// faults a line brings: a pulled cable, a late login against a scale that keeps reporting.
 #include "ConsoleFixture.h"
 #include "Frame.h"
 #include "MsgBox.h"
@@ -239,33 +238,6 @@ private slots:
         QVERIFY(afterAc.size() > 0 && afterAc.first().startsWith("AC"));
         QVERIFY(!afterAc.contains("BG0E"));
         QVERIFY(!f.log().mid(logged).contains(QStringLiteral("LOGIN FORM => OPEN")));
-    }
-
-    void noiseAndBadFramesInTheStream()
-    {
-        testsupport::ConsoleFixture f;
-        setScrambleDigitsForTesting([] { return 0; }); // serial numbers logged as they are
-        QByteArray stream;
-        QStringList expected;
-        for (int i = 0; i < 300; ++i) {
-            const QByteArray serial = QByteArray::number(i).rightJustified(11, '0');
-            QByteArray frame = fuMakeFrame("SR" + serial);
-            if (i % 10 == 3)
-                frame.back() = char(frame.back() ^ 0x55); // bad checksum
-            else
-                expected << "USER SERIAL => READ OK : " + QString::fromLatin1(serial) + QString(11, u'0');
-            if (i % 7 == 0)
-                stream += QByteArray("\x03zz\x01\x7f", 5); // noise between frames
-            stream += frame;
-        }
-        for (qsizetype at = 0; at < stream.size(); at += 97) {
-            f.device.write(stream.mid(at, 97));
-            QTest::qWait(2);
-        }
-        // Frames behind a bad one wait for the next receive event: the idle line's next bytes.
-        QTRY_VERIFY_WITH_TIMEOUT((f.device.write("\x01"), f.log().size() == expected.size()), 10000);
-        setScrambleDigitsForTesting(nullptr);
-        QCOMPARE(f.log(), expected);
     }
 };
 
