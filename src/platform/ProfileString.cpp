@@ -121,28 +121,33 @@ std::optional<QString> ProfileValue(const QByteArray &contents, const QString &s
 QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
                             const QString &value)
 {
-    QList<QByteArray> lines;
-    if (!contents.isEmpty()) {
-        lines = contents.split('\n');
-        if (lines.last().isEmpty())
-            lines.removeLast(); // the split after a final newline
-    }
+    QList<QByteArrayView> lines = linesOf(contents);
+    if (lines.last().isEmpty())
+        lines.removeLast(); // the piece after a final newline, or an empty file
     // Lines we write end as the file's lines do: CR LF unless the file uses LF alone.
     const bool lfOnly = !contents.isEmpty() && !contents.contains("\r\n") && contents.contains('\n');
     const QByteArray cr = lfOnly ? QByteArray() : QByteArray("\r");
-    if (!lines.isEmpty() && !lfOnly && !contents.endsWith('\n') && !lines.last().endsWith('\r'))
-        lines.last() += '\r'; // a last line that had no line end gets the file's
-    const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + cr;
+    // A last line that had no line end gets the file's.
+    const bool endLastLine = !lines.isEmpty() && !lfOnly && !contents.endsWith('\n') && !lines.last().endsWith('\r');
+    const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + cr + '\n';
     const Location at = locate(lines, section, key);
-    if (at.keyLine >= 0)
-        lines[at.keyLine] = entry;
-    else if (at.header >= 0)
-        lines.insert(at.lastLine + 1, entry);
-    else
-        lines << ('[' + section.trimmed().toLatin1() + ']' + cr) << entry;
+
     QByteArray out;
-    for (const QByteArray &line : std::as_const(lines))
-        out += line + '\n';
+    out.reserve(contents.size() + entry.size() + section.size() + 8);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == at.keyLine) {
+            out += entry;
+        } else {
+            out += lines[i];
+            if (endLastLine && i == lines.size() - 1)
+                out += '\r';
+            out += '\n';
+        }
+        if (at.keyLine < 0 && i == at.lastLine)
+            out += entry; // a new key at the end of its section
+    }
+    if (at.header < 0)
+        out += '[' + section.trimmed().toLatin1() + ']' + cr + '\n' + entry;
     return out;
 }
 
