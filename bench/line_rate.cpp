@@ -1,12 +1,12 @@
 // What the console costs while it watches a scale: its window shown, first idle on the login
-// panel, then logged in to the virtual scale reporting at the given rate. Prints, for each phase,
+// panel, then logged in to the scale on port 1 of the given folder (scripts/line_rate_cpu.sh
+// starts the virtual scale there, as a process of its own). Prints, for each phase,
 // the process's CPU share (all threads, from /proc/self/stat) and how often the main thread woke
 // up (voluntary and involuntary context switches from /proc/self/status), per second and per
 // weight report dispatched.
-// Usage: line_rate [seconds per phase, default 20] [reports per second, default 225]
+// Usage: line_rate <folder> [seconds per phase, default 20]
 #include "MsgBox.h"
 #include "Program.h"
-#include "SimProcess.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -16,9 +16,9 @@
 #include <QFile>
 #include <QFrame>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -71,21 +71,18 @@ void measure(QTextStream &out, const char *phase, int seconds, const quint64 &di
 
 int main(int argc, char *argv[])
 {
+    platform::preferPlainEventDispatcher(); // as the console's main() does
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));
-    const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 20;
-    const int rate = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 225;
-    QTextStream out(stdout);
-
-    QTemporaryDir dir;
-    platform::setProgramDirForTesting(dir.path());
-    platform::setMsgBoxHandler([](const platform::MsgBoxRequest &) { return int(platform::vbOK); });
-    testsupport::SimProcess scale;
-    if (!scale.start(dir.path(), 1, {"--quiet", "--rate", QString::number(rate), "--load", "37.5"})) {
-        out << "the virtual scale did not start" << Qt::endl;
-        return 1;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: line_rate <folder with COM1> [seconds per phase]\n");
+        return 2;
     }
+    const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20;
+    QTextStream out(stdout);
+    platform::setProgramDirForTesting(QString::fromLocal8Bit(argv[1]));
+    platform::setMsgBoxHandler([](const platform::MsgBoxRequest &) { return int(platform::vbOK); });
     frmMain w;
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))

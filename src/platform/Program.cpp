@@ -46,6 +46,12 @@ QString DataDir()
     return dir;
 }
 
+void preferPlainEventDispatcher()
+{
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 QString ExeName()
 {
     const QString path = QCoreApplication::applicationFilePath();
