@@ -71,7 +71,7 @@ void measure(QTextStream &out, const char *phase, int seconds, const quint64 &di
 
 int main(int argc, char *argv[])
 {
-    platform::preferPlainEventDispatcher(); // as the console's main() does
+    platform::preferLightweightGuiBackends(); // as the console's main() does
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));

@@ -13,4 +13,4 @@ build-release/bin/vantor_sim --dir "$dir" --port 1 --rate "${2:-225}" --load 37.
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$dir"' EXIT
 for _ in $(seq 50); do [ -e "$dir/COM1" ] && break; sleep 0.1; done
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build-release/bin/line_rate "$dir" "${1:-20}"
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-xcb} xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" build-release/bin/line_rate "$dir" "${1:-20}"

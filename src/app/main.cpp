@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
         if (parser.isSet(version))
             parser.showVersion();
     }
-    platform::preferPlainEventDispatcher();
+    platform::preferLightweightGuiBackends();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantor_cal"));
     platform::installFontSubstitutions();

@@ -15,6 +15,12 @@ CommControl::CommControl(QObject *parent)
     m_receive.setSingleShot(true);
     connect(&m_receive, &QTimer::timeout, this, &CommControl::deliverReceive);
     connect(m_port, &QSerialPort::errorOccurred, this, &CommControl::onError);
+    m_resumeReads.setSingleShot(true);
+    m_resumeReads.setTimerType(Qt::PreciseTimer);
+    connect(&m_resumeReads, &QTimer::timeout, this, [this] {
+        if (QSocketNotifier *notifier = readNotifier())
+            notifier->setEnabled(true);
+    });
 }
 
 CommControl::~CommControl()
@@ -37,7 +43,7 @@ void CommControl::setPortOpen(bool open)
 {
     if (!open) {
         if (m_port->isOpen())
-            m_port->close();
+            closePort();
         return;
     }
     if (m_port->isOpen())
@@ -76,11 +82,19 @@ void CommControl::setPortOpen(bool open)
     try {
         applyLineSettings();
     } catch (const VbError &) {
-        m_port->close();
+        closePort();
         throw;
     }
     applyModemLines();
     m_port->clearError();
+}
+
+void CommControl::closePort()
+{
+    m_port->close();
+    m_resumeReads.stop();
+    m_readNotifier = nullptr; // Qt makes a new one when the port opens again
+    m_sinceDelivery.invalidate();
 }
 
 bool CommControl::parseSettings(const QString &text, LineSettings *out)
@@ -265,6 +279,32 @@ void CommControl::deliverReceive()
         return;
     m_commEvent = comEvReceive;
     emit OnComm();
+    restReadsWhileBusy();
+}
+
+void CommControl::restReadsWhileBusy()
+{
+    const bool busy = m_sinceDelivery.isValid() && m_sinceDelivery.elapsed() < kBusyMs;
+    m_sinceDelivery.start();
+    if (!busy || !m_port->isOpen())
+        return;
+    // QSerialPort enables its notifier again whenever the buffer is read; the handler has read
+    // by now, so the rest lasts until the timer ends it.
+    if (QSocketNotifier *notifier = readNotifier()) {
+        notifier->setEnabled(false);
+        m_resumeReads.start(kBatchMs);
+    }
+}
+
+QSocketNotifier *CommControl::readNotifier()
+{
+    if (!m_readNotifier && m_port->isOpen()) {
+        const auto notifiers = m_port->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly);
+        for (QSocketNotifier *n : notifiers)
+            if (n->type() == QSocketNotifier::Read && n->socket() == m_port->handle())
+                m_readNotifier = n;
+    }
+    return m_readNotifier;
 }
 
 void CommControl::onError(QSerialPort::SerialPortError error)
@@ -281,7 +321,7 @@ void CommControl::onError(QSerialPort::SerialPortError error)
         m_lossPosted = false;
         if (!m_port->isOpen())
             return;
-        m_port->close();
+        closePort();
         m_commEvent = comEventDeviceLost;
         emit OnComm();
     }, Qt::QueuedConnection);

@@ -46,10 +46,11 @@ QString DataDir()
     return dir;
 }
 
-void preferPlainEventDispatcher()
+void preferLightweightGuiBackends()
 {
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
+    for (const char *name : {"QT_NO_GLIB", "QT_XCB_NO_MITSHM"})
+        if (!qEnvironmentVariableIsSet(name))
+            qputenv(name, "1");
 }
 
 QString ExeName()

@@ -18,9 +18,13 @@ QString DataDir();
 // The same rule for a given program folder, decided afresh.
 QString ChooseDataDir(const QString &programDir);
 
-// Before the application object: Qt's own event dispatcher instead of GLib's. The console needs
-// no GLib integration, and the plain one costs about half as much per serial wake-up.
-void preferPlainEventDispatcher();
+// Before the application object, unless the user's environment says otherwise:
+// - Qt's own event dispatcher instead of GLib's: the console needs no GLib integration, and the
+//   plain one costs about half as much per serial wake-up;
+// - on X11, window contents sent over the connection instead of through shared memory: the
+//   window is small and its readouts repaint up to 25 times a second, and with shared memory
+//   every such repaint first waits for a round trip to the X server.
+void preferLightweightGuiBackends();
 
 // Executable name without extension; message boxes use it as their title.
 QString ExeName();
