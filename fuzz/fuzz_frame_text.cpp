@@ -1,5 +1,7 @@
-// Command texts, whatever they hold: text -> hex text -> bytes and checksum, and a send on a
-// closed port. The hex text must always parse back and the frame's checksum must hold.
+// Command texts, whatever they hold: text -> hex text -> checksum -> the bytes for the line (a
+// closed port here), and the frame builder. What the sender leaves in its text is the hex text
+// (two-character pieces, one space between) and the checksum's two digits; the checksum is the
+// sum of the pieces where all of them are hex, else "00". Every frame's checksum must hold.
 #include "CommControl.h"
 #include "Frame.h"
 
@@ -8,21 +10,40 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace {
+
+int hexDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                             : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QString text = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString hex = modCommon::fuPPAStrToHexStr(text);
-    if (hex.isEmpty())
-        std::abort(); // at least one byte, "00", always
-    const QString sum = modCommon::fuHexStr_Data_CheckSum_Function(hex);
-    if (sum.size() != 2)
-        std::abort();
-
     static platform::CommControl closed;
-    QString sent = text;
+    QString sent = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     modCommon::fuSendByteStrComData(closed, sent);
-    if (!sent.startsWith(hex))
+
+    if (sent.size() < 5 || sent.size() % 3 != 2)
         std::abort();
+    unsigned sum = 0;
+    bool allHex = true;
+    for (qsizetype i = 0; i < sent.size(); i += 3) {
+        if ((i + 2 < sent.size() && sent[i + 2] != u' ') || sent[i] == u' ' || sent[i + 1] == u' ')
+            std::abort();
+        const int high = hexDigit(sent[i].unicode()), low = hexDigit(sent[i + 1].unicode());
+        if (i + 2 < sent.size()) {
+            allHex = allHex && high >= 0 && low >= 0;
+            sum += unsigned(high * 16 + low);
+        } else {
+            static const char digits[] = "0123456789ABCDEF";
+            const unsigned expected = allHex ? sum & 0xFF : 0;
+            if (sent[i] != QLatin1Char(digits[expected >> 4]) || sent[i + 1] != QLatin1Char(digits[expected & 0x0F]))
+                std::abort();
+        }
+    }
 
     const QByteArray frame = modCommon::fuMakeFrame(QByteArrayView(data, qsizetype(size)));
     if (modCommon::Byte_Data_CheckSum_Function(frame.chopped(1)) != std::uint8_t(frame.back()))

@@ -4,7 +4,7 @@
 #include "VbError.h"
 #include "modCommon.h"
 
-#include <QStringList>
+#include <optional>
 
 namespace modCommon {
 namespace {
@@ -12,34 +12,50 @@ namespace {
 using platform::VbError;
 namespace err = platform::err;
 
-// The byte a hex piece stands for; throws the error a numeric conversion raises.
-std::uint8_t hexByte(QStringView piece)
+// The bytes a hex text stands for, piece by piece between single spaces (as a split at every
+// space gives them), or the error a numeric conversion raises at the first piece that is not a
+// byte: an empty or non-hex piece is a type mismatch, one above FF an overflow. Failures are
+// values, not exceptions: odd command texts are common and the sender only logs them.
+struct HexBytes
 {
-    if (piece.isEmpty())
-        throw VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
-    unsigned value = 0;
-    for (QChar c : piece) {
-        const int digit = (c >= u'0' && c <= u'9')   ? c.unicode() - u'0'
-                          : (c >= u'A' && c <= u'F') ? c.unicode() - u'A' + 10
-                          : (c >= u'a' && c <= u'f') ? c.unicode() - u'a' + 10
-                                                     : -1;
-        if (digit < 0)
-            throw VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
-        value = value * 16 + unsigned(digit);
-        if (value > 0xFF)
-            throw VbError(err::Overflow, QStringLiteral("Overflow"));
-    }
-    return std::uint8_t(value);
-}
-
-QByteArray hexBytes(const QString &hexText)
-{
-    // Piece by piece, as a split at every space would give them, without a list of copies.
     QByteArray bytes;
-    bytes.reserve(hexText.size() / 3 + 1);
-    for (const QStringView piece : QStringView(hexText).tokenize(u' '))
-        bytes.append(char(hexByte(piece)));
-    return bytes;
+    std::optional<VbError> failure;
+};
+
+HexBytes hexBytes(QStringView hexText)
+{
+    HexBytes out;
+    out.bytes.reserve(hexText.size() / 3 + 1);
+    unsigned value = 0;
+    qsizetype digits = 0;
+    for (qsizetype i = 0; i <= hexText.size(); ++i) {
+        const char16_t c = i < hexText.size() ? hexText[i].unicode() : u' ';
+        if (c == u' ') {
+            if (digits == 0) {
+                out.failure = VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
+                return out;
+            }
+            out.bytes.append(char(value));
+            value = 0;
+            digits = 0;
+            continue;
+        }
+        const int digit = (c >= u'0' && c <= u'9')   ? c - u'0'
+                          : (c >= u'A' && c <= u'F') ? c - u'A' + 10
+                          : (c >= u'a' && c <= u'f') ? c - u'a' + 10
+                                                     : -1;
+        if (digit < 0) {
+            out.failure = VbError(err::TypeMismatch, QStringLiteral("Type mismatch"));
+            return out;
+        }
+        value = value * 16 + unsigned(digit);
+        ++digits;
+        if (value > 0xFF) {
+            out.failure = VbError(err::Overflow, QStringLiteral("Overflow"));
+            return out;
+        }
+    }
+    return out;
 }
 
 // The single-byte code of a character; characters without one become "?".
@@ -125,12 +141,12 @@ QByteArray fuMakeFrame(QByteArrayView codeAndPayload)
 
 QString fuHexStr_Data_CheckSum_Function(const QString &hexText)
 {
-    try {
-        return fuByteToHexStr(Byte_Data_CheckSum_Function(hexBytes(hexText)));
-    } catch (const VbError &e) {
-        Save_ErrorLog(fuErrorLine("fuHexStr_Data_CheckSum_Function", e), true);
+    const HexBytes data = hexBytes(hexText);
+    if (data.failure) {
+        Save_ErrorLog(fuErrorLine("fuHexStr_Data_CheckSum_Function", *data.failure), true);
         return QStringLiteral("00");
     }
+    return fuByteToHexStr(Byte_Data_CheckSum_Function(data.bytes));
 }
 
 void fuSendByteStrComData(platform::CommControl &comm, QString &text)
@@ -138,9 +154,13 @@ void fuSendByteStrComData(platform::CommControl &comm, QString &text)
     try {
         text = fuPPAStrToHexStr(text);
         text = text + QLatin1Char(' ') + fuHexStr_Data_CheckSum_Function(text);
-        const QByteArray frame = hexBytes(text);
+        const HexBytes frame = hexBytes(text);
+        if (frame.failure) {
+            Save_ErrorLog(fuErrorLine("fuSendByteStrComData", *frame.failure), true);
+            return;
+        }
         if (comm.PortOpen())
-            comm.Output(frame);
+            comm.Output(frame.bytes);
     } catch (const VbError &e) {
         Save_ErrorLog(fuErrorLine("fuSendByteStrComData", e), true);
     }

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
 #include <QSaveFile>
 #include <optional>
 
@@ -54,65 +53,57 @@ std::optional<QByteArrayView> sectionName(QByteArrayView line)
     return trimmed(t.sliced(1, (close < 0 ? t.size() : close) - 1));
 }
 
-// Index of the line holding key in section, with the section's header index and last line.
+// Where key and its section lie in a file's contents, as byte offsets. A line's end offset is
+// just past its line end.
 struct Location
 {
-    qsizetype header = -1;  // line of "[section]"
-    qsizetype lastLine = -1; // last non-blank line of the section
-    qsizetype keyLine = -1;
+    bool sectionFound = false;
+    qsizetype sectionEnd = -1; // end of the section's last non-blank line (its header at least)
+    qsizetype keyStart = -1;   // the key's line, start and end
+    qsizetype keyEnd = -1;
+    QByteArrayView keyLine;    // without its line end
 };
 
-template <typename Lines>
-Location locate(const Lines &lines, const QString &section, const QString &key)
+Location locate(QByteArrayView contents, const QString &section, const QString &key)
 {
     Location at;
     bool inSection = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArrayView line(lines[i]);
+    for (qsizetype start = 0; start <= contents.size();) {
+        const qsizetype newline = contents.indexOf('\n', start);
+        const qsizetype stop = newline < 0 ? contents.size() : newline;
+        const QByteArrayView line = contents.sliced(start, stop - start);
+        const qsizetype lineEnd = newline < 0 ? stop : stop + 1;
         if (const auto name = sectionName(line)) {
             if (inSection)
                 break; // the first matching section is the one used
             inSection = sameName(*name, section);
-            if (inSection)
-                at.header = at.lastLine = i;
-            continue;
+            if (inSection) {
+                at.sectionFound = true;
+                at.sectionEnd = lineEnd;
+            }
+        } else if (inSection) {
+            if (!trimmed(line).isEmpty())
+                at.sectionEnd = lineEnd;
+            const qsizetype eq = line.indexOf('=');
+            if (eq >= 0 && at.keyStart < 0 && sameName(trimmed(line.first(eq)), key)) {
+                at.keyStart = start;
+                at.keyEnd = lineEnd;
+                at.keyLine = line;
+            }
         }
-        if (!inSection)
-            continue;
-        if (!trimmed(line).isEmpty())
-            at.lastLine = i;
-        const qsizetype eq = line.indexOf('=');
-        if (eq >= 0 && at.keyLine < 0 && sameName(trimmed(line.first(eq)), key))
-            at.keyLine = i;
+        start = stop + 1;
     }
     return at;
-}
-
-QList<QByteArrayView> linesOf(QByteArrayView contents)
-{
-    QList<QByteArrayView> lines;
-    lines.reserve(contents.count('\n') + 1);
-    for (qsizetype start = 0;;) {
-        const qsizetype end = contents.indexOf('\n', start);
-        lines << contents.sliced(start, (end < 0 ? contents.size() : end) - start);
-        if (end < 0)
-            return lines;
-        start = end + 1;
-    }
 }
 
 } // namespace
 
 std::optional<QString> ProfileValue(const QByteArray &contents, const QString &section, const QString &key)
 {
-    if (contents.isEmpty())
+    const Location at = locate(contents, section, key);
+    if (at.keyStart < 0)
         return std::nullopt;
-    const QList<QByteArrayView> lines = linesOf(contents);
-    const Location at = locate(lines, section, key);
-    if (at.keyLine < 0)
-        return std::nullopt;
-    const QByteArrayView line = lines[at.keyLine];
-    QByteArrayView value = trimmed(line.sliced(line.indexOf('=') + 1));
+    QByteArrayView value = trimmed(at.keyLine.sliced(at.keyLine.indexOf('=') + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.sliced(1, value.size() - 2); // one pair of quotes around the value
     return QString::fromLatin1(value.data(), value.size());
@@ -121,34 +112,20 @@ std::optional<QString> ProfileValue(const QByteArray &contents, const QString &s
 QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
                             const QString &value)
 {
-    QList<QByteArrayView> lines = linesOf(contents);
-    if (lines.last().isEmpty())
-        lines.removeLast(); // the piece after a final newline, or an empty file
-    // Lines we write end as the file's lines do: CR LF unless the file uses LF alone.
+    // Lines we write end as the file's lines do: CR LF unless the file uses LF alone. A last
+    // line without a line end gets the file's.
     const bool lfOnly = !contents.isEmpty() && !contents.contains("\r\n") && contents.contains('\n');
-    const QByteArray cr = lfOnly ? QByteArray() : QByteArray("\r");
-    // A last line that had no line end gets the file's.
-    const bool endLastLine = !lines.isEmpty() && !lfOnly && !contents.endsWith('\n') && !lines.last().endsWith('\r');
+    const QByteArray cr = lfOnly ? QByteArray() : QByteArrayLiteral("\r");
+    QByteArray body = contents;
+    if (!body.isEmpty() && !body.endsWith('\n'))
+        body.append(body.endsWith('\r') ? "" : cr).append('\n');
     const QByteArray entry = key.trimmed().toLatin1() + '=' + value.toLatin1() + cr + '\n';
-    const Location at = locate(lines, section, key);
-
-    QByteArray out;
-    out.reserve(contents.size() + entry.size() + section.size() + 8);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i == at.keyLine) {
-            out += entry;
-        } else {
-            out += lines[i];
-            if (endLastLine && i == lines.size() - 1)
-                out += '\r';
-            out += '\n';
-        }
-        if (at.keyLine < 0 && i == at.lastLine)
-            out += entry; // a new key at the end of its section
-    }
-    if (at.header < 0)
-        out += '[' + section.trimmed().toLatin1() + ']' + cr + '\n' + entry;
-    return out;
+    const Location at = locate(body, section, key);
+    if (at.keyStart >= 0)
+        return body.replace(at.keyStart, at.keyEnd - at.keyStart, entry);
+    if (at.sectionFound)
+        return body.insert(at.sectionEnd, entry); // a new key at the end of its section
+    return body.append('[' + section.trimmed().toLatin1() + ']' + cr + '\n' + entry);
 }
 
 QString GetPrivateProfileString(const QString &section, const QString &key,
