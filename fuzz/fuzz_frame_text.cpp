@@ -25,25 +25,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static platform::CommControl closed;
     QString sent = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     modCommon::fuSendByteStrComData(closed, sent);
-
     if (sent.size() < 5 || sent.size() % 3 != 2)
         std::abort();
     unsigned sum = 0;
     bool allHex = true;
-    for (qsizetype i = 0; i < sent.size(); i += 3) {
-        if ((i + 2 < sent.size() && sent[i + 2] != u' ') || sent[i] == u' ' || sent[i + 1] == u' ')
+    for (qsizetype i = 0; i + 2 < sent.size(); i += 3) {
+        if (sent[i] == u' ' || sent[i + 1] == u' ' || sent[i + 2] != u' ')
             std::abort();
         const int high = hexDigit(sent[i].unicode()), low = hexDigit(sent[i + 1].unicode());
-        if (i + 2 < sent.size()) {
-            allHex = allHex && high >= 0 && low >= 0;
-            sum += unsigned(high * 16 + low);
-        } else {
-            static const char digits[] = "0123456789ABCDEF";
-            const unsigned expected = allHex ? sum & 0xFF : 0;
-            if (sent[i] != QLatin1Char(digits[expected >> 4]) || sent[i + 1] != QLatin1Char(digits[expected & 0x0F]))
-                std::abort();
-        }
+        allHex = allHex && high >= 0 && low >= 0;
+        sum += unsigned(high * 16 + low);
     }
+    if (sent.right(2) != (allHex ? modCommon::fuByteToHexStr(std::uint8_t(sum)) : QStringLiteral("00")))
+        std::abort();
 
     const QByteArray frame = modCommon::fuMakeFrame(QByteArrayView(data, qsizetype(size)));
     if (modCommon::Byte_Data_CheckSum_Function(frame.chopped(1)) != std::uint8_t(frame.back()))

@@ -36,9 +36,9 @@ Pty::Pty()
 
 Pty::~Pty()
 {
-    closeMaster();
-    if (m_slaveKeep >= 0)
-        ::close(m_slaveKeep);
+    for (int fd : {m_master, m_slaveKeep})
+        if (fd >= 0)
+            ::close(fd);
 }
 
 bool Pty::linkAs(const QString &dir, int port) const
@@ -91,13 +91,6 @@ QByteArray Pty::drain(int quietMs) const
         }
     }
     return got;
-}
-
-void Pty::closeMaster()
-{
-    if (m_master >= 0)
-        ::close(m_master);
-    m_master = -1;
 }
 
 ProgramFolder::ProgramFolder()

@@ -16,7 +16,6 @@ public:
     Pty(const Pty &) = delete;
     Pty &operator=(const Pty &) = delete;
 
-    bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
 
@@ -29,7 +28,6 @@ public:
     QByteArray read(int count, int timeoutMs = 3000) const;
     // Everything that comes within quietMs.
     QByteArray drain(int quietMs = 100) const;
-    void closeMaster();
 
 private:
     int m_master = -1;
