@@ -21,10 +21,11 @@
 // entered again when more bytes arrive.
 //
 // A line that keeps sending (a scale reporting up to 225 times a second) is read in batches:
-// when a delivery follows the previous one within kBusyMs, the port's read notifier rests for
-// kBatchMs while further bytes gather in the driver's queue, so the program wakes about a
-// hundred times a second instead of once a frame. A reply on a quiet line is delivered at once.
-// (On systems where QSerialPort reads without a socket notifier every arrival is delivered.)
+// when a delivery follows the previous one within kBusyMs, QSerialPort's read notifier (its
+// child QSocketNotifier on Unix) rests for kBatchMs while further bytes gather in the driver's
+// queue, so the program wakes about a hundred times a second instead of once a frame. A reply on
+// a quiet line is delivered at once. Where QSerialPort reads without a socket notifier (Windows),
+// every arrival is delivered at once, as before.
 //
 // Losing the device (adapter pulled, far end of a pseudo-terminal closed) closes the port:
 // PortOpen reads false afterwards and the loss is reported once with CommEvent 1010.
