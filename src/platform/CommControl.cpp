@@ -298,6 +298,11 @@ void CommControl::restReadsWhileBusy()
 
 QSocketNotifier *CommControl::readNotifier()
 {
+#ifdef Q_OS_WIN
+    // QSerialPort reads through overlapped I/O there (its handle is a HANDLE, not a descriptor):
+    // there is no socket notifier to rest, and every arrival is delivered at once.
+    return nullptr;
+#else
     if (!m_readNotifier && m_port->isOpen()) {
         const auto notifiers = m_port->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly);
         for (QSocketNotifier *n : notifiers)
@@ -305,6 +310,7 @@ QSocketNotifier *CommControl::readNotifier()
                 m_readNotifier = n;
     }
     return m_readNotifier;
+#endif
 }
 
 void CommControl::onError(QSerialPort::SerialPortError error)
