@@ -8,6 +8,8 @@
 #include "Wait.h"
 #include "modCommon.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QLabel>
@@ -499,6 +501,29 @@ private slots:
             QCOMPARE(f.log(), QStringList{"GRAVITY VALUE => WRITE SEND"});
             QVERIFY(f.errors.isEmpty());
         }
+    }
+
+    // Typing and pasting stop at a box's limit, also where the program wrote a longer text.
+    void typingLimits()
+    {
+        ConsoleFixture f;
+        QLineEdit *gravity = f.w->txtAccel;
+        gravity->setText("10.5000"); // as a gravity write leaves it
+        gravity->setCursorPosition(7);
+        QTest::keyClicks(gravity, "1234");
+        QCOMPARE(gravity->text(), QStringLiteral("10.5000"));
+        QTest::keyClick(gravity, Qt::Key_Backspace);
+        QTest::keyClick(gravity, Qt::Key_Backspace);
+        QTest::keyClicks(gravity, "123");
+        QCOMPARE(gravity->text(), QStringLiteral("10.501"));
+        QApplication::clipboard()->setText("98765432");
+        gravity->selectAll();
+        gravity->paste();
+        QCOMPARE(gravity->text(), QStringLiteral("987654")); // the part that fits
+        f.w->txtSerialCheck->setCursorPosition(5);
+        f.w->txtSerialCheck->backspace();
+        f.w->txtSerialCheck->paste();
+        QCOMPARE(f.w->txtSerialCheck->text(), QStringLiteral("00009000000"));
     }
 
     // VI and FI acknowledge; codes not in the table (case-sensitive) do nothing at all.

@@ -87,26 +87,48 @@ void Shape::paintEvent(QPaintEvent *)
 
 namespace platform {
 namespace {
+// Acts as a text box with a maximum length does on what the user types, pastes or drops: an edit
+// that would make the text longer than the limit inserts only the part that fits (nothing while
+// the text is at or over it). Text the program sets is never cut, so a box can show more than
+// can be typed ("10.5000" in the 6-character gravity box). Edits are told from the program's
+// texts by the undo history, which every edit adds to and setText() clears.
 class TypedLengthValidator : public QValidator
 {
 public:
-    TypedLengthValidator(int length, QObject *parent) : QValidator(parent), m_length(length) {}
-    State validate(QString &input, int &) const override
+    TypedLengthValidator(QLineEdit *box, int length) : QValidator(box), m_box(box), m_length(length)
     {
-        return input.size() <= m_length ? Acceptable : Invalid;
+        m_before = box->text();
+        connect(box, &QLineEdit::textChanged, this, [this](const QString &text) { m_before = text; });
     }
+
+    State validate(QString &input, int &pos) const override
+    {
+        const qsizetype grown = input.size() - m_before.size();
+        if (input.size() <= m_length || grown <= 0 || !m_box->isUndoAvailable())
+            return Acceptable;
+        // The edit ends at the cursor: what follows it is the old text's end, what precedes the
+        // inserted part is the old text's start.
+        const qsizetype suffix = qMin<qsizetype>(input.size() - pos, m_before.size());
+        qsizetype prefix = 0;
+        while (prefix < m_before.size() - suffix && prefix < pos && m_before[prefix] == input[prefix])
+            ++prefix;
+        const qsizetype room = qMax<qsizetype>(0, m_length - (prefix + suffix)); // beside what is kept
+        const QString inserted = input.mid(prefix, pos - prefix).left(room);
+        input = m_before.left(prefix) + inserted + m_before.right(suffix);
+        pos = int(prefix + inserted.size());
+        return Acceptable;
+    }
+
+private:
+    QLineEdit *m_box;
     int m_length;
+    QString m_before; // the box's text before the edit being validated
 };
 } // namespace
 
 void setMaxTypedLength(QLineEdit *box, int length)
 {
-    box->setValidator(new TypedLengthValidator(length, box));
+    box->setValidator(new TypedLengthValidator(box, length));
 }
 
-int maxTypedLength(const QLineEdit *box)
-{
-    const auto *v = dynamic_cast<const TypedLengthValidator *>(box->validator());
-    return v ? v->m_length : 0;
-}
 } // namespace platform

@@ -57,8 +57,8 @@ private:
 
 class QLineEdit;
 namespace platform {
-// The most characters the user can type into a text box. Unlike QLineEdit::maxLength it does not
-// cut text the program puts there (the gravity box shows "10.5000" in a 6-character box).
+// The most characters the user can type or paste into a text box: an edit inserts only the part
+// that fits. Unlike QLineEdit::maxLength it does not cut text the program puts there (the gravity
+// box shows "10.5000" in a 6-character box), and typing there adds nothing while it is that long.
 void setMaxTypedLength(QLineEdit *box, int length);
-int maxTypedLength(const QLineEdit *box); // 0: no limit
 } // namespace platform
