@@ -103,30 +103,56 @@ private slots:
         QVERIFY(!platform::WritePrivateProfileString(kSection, "Com_Port", "2", SettingsPath()));
     }
 
-    // A portable copy keeps its files beside it; an installed one, whose folder this user cannot
-    // write, in the user's data folder. Permissions bind only a user who is not root: the test
-    // command runs this case once more as such a user (tests/as_user.sh).
+    // A portable copy keeps its files beside it where it may, an installed one (marked by the
+    // install) always in the user's data folder, whoever runs it and whatever stands beside it.
+    // Permissions bind only a user who is not root: the test command runs this case once more
+    // as such a user (tests/as_user.sh).
     void dataFolderChoice()
     {
         QTemporaryDir data;
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-        ProgramFolder dir;
-        QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        const QString chosen = platform::ChooseDataDir(dir.path());
-        if (geteuid() != 0) {
-            QCOMPARE(chosen, data.path() + "/vantor_cal");
-            QVERIFY(QFileInfo(chosen).isDir()); // made on first use
-            SetString_ofINI(kSection, "Com_Port", "2"); // what the program stores lands there
-            Save_EventLog("STORED", true);
-            QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("2"));
-            QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 0);
+        const QString userData = data.path() + "/vantor_cal";
+        const auto readOnly = [](const QString &path) {
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        };
+        const auto writable = [](const QString &path) {
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        {
+            ProgramFolder dir;
+            QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
+            readOnly(dir.path());
+            if (geteuid() != 0)
+                QCOMPARE(platform::ChooseDataDir(dir.path()), userData);
+            writable(dir.path());
+            dir.write(kSettingsFileName, "[ItemIndex]\r\n"); // on read-only media with its settings
+            readOnly(dir.path());
+            QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
+            QVERIFY(platform::LeftoversBesideProgram(dir.path()).isEmpty());
+            writable(dir.path());
         }
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        dir.write(kSettingsFileName, "[ItemIndex]\r\n"); // a copy that already keeps its settings
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        // Installed: <prefix>/bin beside <prefix>/share/vantor_cal/installed, its folder writable
+        // (root, or a user's own prefix) and holding what an earlier version left there.
+        ProgramFolder prefix;
+        const QString bin = prefix.file("bin");
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(prefix.file("share/vantor_cal")));
+        prefix.write("share/vantor_cal/installed", "");
+        prefix.write("bin/vantor_cal.ini", "[ItemIndex]\r\nCom_Port=7\r\n");
+        prefix.write("bin/LOG_20240105.TXT", "");
+        prefix.write("bin/vantor_sim", "");
+        QVERIFY(platform::IsInstalledCopy(bin));
+        QCOMPARE(platform::ChooseDataDir(bin), userData);
+        QVERIFY(QFileInfo(userData).isDir()); // made on first use
+        QCOMPARE(platform::LeftoversBesideProgram(bin), (QStringList{bin + "/LOG_20240105.TXT", bin + "/vantor_cal.ini"}));
+        platform::setProgramDirForTesting(bin);
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1")); // the stale file is not read
+        SetString_ofINI(kSection, "Com_Port", "2");
+        Save_EventLog("STORED", true);
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("2"));
+        QVERIFY(QFile::exists(userData + "/vantor_cal.ini") && QFile::exists(userData + "/" + QFileInfo(EventLogPath()).fileName()));
+        QCOMPARE(prefix.read("bin/vantor_cal.ini"), QByteArray("[ItemIndex]\r\nCom_Port=7\r\n"));
+        QCOMPARE(QDir(bin).entryList(QDir::Files).size(), 3);
     }
 
     void logLinesAndFileNames()

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace platform {
@@ -26,11 +27,31 @@ void setProgramDirForTesting(const QString &dir)
     programDirOverride() = dir;
 }
 
+bool IsInstalledCopy(const QString &programDir)
+{
+    return QFileInfo::exists(QDir(programDir).filePath(QStringLiteral(VANTOR_INSTALL_MARKER)));
+}
+
+QStringList LeftoversBesideProgram(const QString &programDir)
+{
+    if (!IsInstalledCopy(programDir))
+        return {};
+    static const QRegularExpression ours(QStringLiteral("^(vantor_cal\\.ini|LOG_(ERROR_)?[0-9]{8}\\.TXT|COM[0-9]+)$"));
+    QStringList found;
+    const auto files = QDir(programDir).entryInfoList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    for (const QFileInfo &file : files)
+        if (ours.match(file.fileName()).hasMatch())
+            found << file.filePath();
+    return found;
+}
+
 QString ChooseDataDir(const QString &programDir)
 {
-    const QFileInfo folder(programDir);
-    if (folder.isWritable() || QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("vantor_cal.ini"))))
-        return programDir;
+    if (!IsInstalledCopy(programDir)) {
+        const QFileInfo folder(programDir);
+        if (folder.isWritable() || QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("vantor_cal.ini"))))
+            return programDir;
+    }
     // The console's AppLocalDataLocation, named so that the virtual scale finds the same folder.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                          + QStringLiteral("/vantor_cal");

@@ -2,6 +2,7 @@
 // The program's own folder and executable name.
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -9,14 +10,27 @@ namespace platform {
 QString ProgramDir();
 void setProgramDirForTesting(const QString &dir);
 
-// Where the settings file, the daily logs and the COM<n> links live. A portable copy keeps them
-// beside the program: its folder is writable for this user, or already holds the settings file.
-// An installed copy, whose folder this user cannot write, keeps them in the user's data folder
-// (QStandardPaths::AppLocalDataLocation of vantor_cal, ~/.local/share/vantor_cal on Linux),
-// created on first use. Decided once a run.
+// Where the settings file, the daily logs and the COM<n> links live.
+// - An installed copy (the package, or `cmake --install` into any prefix) keeps them in the
+//   user's data folder (QStandardPaths::AppLocalDataLocation of vantor_cal, ~/.local/share/
+//   vantor_cal on Linux), created on first use, whoever runs it and whether or not its own folder
+//   is writable: a program under /usr never writes beside itself.
+// - A portable copy (a build folder, a zip, a USB stick) keeps them beside itself when its folder
+//   is writable for this user or already holds the settings file (a copy on read-only media with
+//   its settings beside it); else in the user's data folder as well.
+// Decided once a run.
 QString DataDir();
 // The same rule for a given program folder, decided afresh.
 QString ChooseDataDir(const QString &programDir);
+
+// True for a copy that an install put there: the install leaves a marker file at a fixed place
+// relative to the program (<prefix>/share/vantor_cal/installed beside <prefix>/bin), which a
+// build folder or an unpacked zip does not have.
+bool IsInstalledCopy(const QString &programDir);
+
+// Files of ours that an earlier version left beside an installed program (settings, logs, port
+// links). An installed copy neither reads nor writes them; empty for a portable copy.
+QStringList LeftoversBesideProgram(const QString &programDir);
 
 // Before the application object, unless the user's environment says otherwise:
 // - Qt's own event dispatcher instead of GLib's: the console needs no GLib integration, and the
