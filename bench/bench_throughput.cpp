@@ -27,7 +27,7 @@ QByteArray wcStream(int frames)
     QByteArray stream;
     for (int i = 0; i < frames; ++i) {
         const QByteArray digits = QByteArray::number(10000 + i % 50000).rightJustified(5, '0');
-        stream += modCommon::fuMakeFrame("WC" + digits + ',' + digits + (i % 2 ? '-' : '+'));
+        stream += modCommon::makeFrame("WC" + digits + ',' + digits + (i % 2 ? '-' : '+'));
     }
     return stream;
 }

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (sent.right(2) != (allHex ? modCommon::fuByteToHexStr(std::uint8_t(sum)) : QStringLiteral("00")))
         std::abort();
 
-    const QByteArray frame = modCommon::fuMakeFrame(QByteArrayView(data, qsizetype(size)));
+    const QByteArray frame = modCommon::makeFrame(QByteArrayView(data, qsizetype(size)));
     if (modCommon::Byte_Data_CheckSum_Function(frame.chopped(1)) != std::uint8_t(frame.back()))
         std::abort();
     return 0;

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (state.RecvCnt < 2 || state.RecvCnt >= replies::kRecvBufSize
             || state.RecvBuf[0] != 0x02 || state.RecvBuf[std::size_t(state.RecvCnt) - 1] != 0x03)
             std::abort();
-        const replies::DecodedReply reply = replies::fuDecodeReply(state.RecvBuf.data(), replies::kRecvBufSize, state.RecvCnt);
+        const replies::DecodedReply reply = replies::decodeReply(state.RecvBuf.data(), replies::kRecvBufSize, state.RecvCnt);
         // A reply decodes to all its fields or says why it stopped; what the log would get is
         // scrambled as the dispatcher does it.
         if (reply.fields.size() > 2 || (reply.code == replies::ReplyCode::Ignored && !reply.fields.isEmpty()))

@@ -11,17 +11,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray contents(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString section = QStringLiteral("ItemIndex");
-    const auto port = platform::ProfileValue(contents, section, QStringLiteral("Com_Port"));
-    const auto admin = platform::ProfileValue(contents, section, QStringLiteral("Admin_Sel"));
+    const auto port = platform::profileValue(contents, section, QStringLiteral("Com_Port"));
+    const auto admin = platform::profileValue(contents, section, QStringLiteral("Admin_Sel"));
 
-    const QByteArray written = platform::ProfileWithValue(contents, section, QStringLiteral("Com_Port"),
+    const QByteArray written = platform::profileWithValue(contents, section, QStringLiteral("Com_Port"),
                                                           QStringLiteral("12"));
-    if (platform::ProfileValue(written, section, QStringLiteral("Com_Port")) != QStringLiteral("12"))
+    if (platform::profileValue(written, section, QStringLiteral("Com_Port")) != QStringLiteral("12"))
         std::abort();
-    if (platform::ProfileValue(written, section, QStringLiteral("Admin_Sel")) != admin)
+    if (platform::profileValue(written, section, QStringLiteral("Admin_Sel")) != admin)
         std::abort();
-    if (platform::ProfileValue(written, QStringLiteral("Other"), QStringLiteral("x"))
-        != platform::ProfileValue(contents, QStringLiteral("Other"), QStringLiteral("x")))
+    if (platform::profileValue(written, QStringLiteral("Other"), QStringLiteral("x"))
+        != platform::profileValue(contents, QStringLiteral("Other"), QStringLiteral("x")))
         std::abort();
     (void)port;
     return 0;

@@ -83,7 +83,7 @@ void VirtualScale::onReceived(const QByteArray &bytes)
 
 void VirtualScale::onFrame(const QByteArray &codeAndPayload)
 {
-    traceFrame("<-", modCommon::fuMakeFrame(codeAndPayload));
+    traceFrame("<-", modCommon::makeFrame(codeAndPayload));
     if (m_faults.noReply.contains(codeAndPayload.left(2)) || m_faults.noReply.contains(codeAndPayload.left(4))) {
         if (m_trace)
             *m_trace << "   (no reply: fault option)" << Qt::endl;
@@ -104,7 +104,7 @@ void VirtualScale::onFrame(const QByteArray &codeAndPayload)
 
 void VirtualScale::send(const QByteArray &codeAndPayload)
 {
-    QByteArray frame = modCommon::fuMakeFrame(codeAndPayload);
+    QByteArray frame = modCommon::makeFrame(codeAndPayload);
     QString note;
     if (m_faults.badChecksumPercent > 0 && int(m_random.bounded(100)) < m_faults.badChecksumPercent) {
         frame.back() = char(frame.back() + 1);

@@ -126,7 +126,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(deviceOpt)) {
         line = sim::makeSerialLine(parser.value(deviceOpt));
     } else {
-        const QString dir = parser.isSet(dirOpt) ? parser.value(dirOpt) : platform::DataDir();
+        const QString dir = parser.isSet(dirOpt) ? parser.value(dirOpt) : platform::dataDir();
         line = sim::makePtyLine(dir, number(portOpt, 1, 255));
         if (!line) {
             std::cerr << "vantor_sim: no pseudo-terminals here; use --device with one end of a virtual port pair\n";

@@ -71,7 +71,7 @@ private slots:
         }
         QVERIFY(w.width() >= w.fraData->width() - 1);
         // Window heights per panel: login shows the login panel down to its buttons.
-        QCOMPARE(w.HeightTwips(), frmMain::kLoginHeightTwips);
+        QCOMPARE(w.heightTwips(), frmMain::kLoginHeightTwips);
         QVERIFY(w.height() > w.cmdExit->geometry().bottom());
         QVERIFY(w.height() < w.fraTest->geometry().bottom() + 100);
         w.setHeightTwips(frmMain::kPanelHeightTwips);
@@ -142,7 +142,7 @@ private slots:
             QVERIFY(!w.MSComm.PortOpen()); // unloading releases the port
             QCOMPARE(dir.read(kSettingsFileName),
                      "; mine\r\n[ItemIndex]\r\nCom_Port=7\r\nAdmin_Sel=" + QByteArray::number(choice) + "\r\n");
-            const QByteArray log = dir.read(QFileInfo(EventLogPath()).fileName());
+            const QByteArray log = dir.read(QFileInfo(eventLogPath()).fileName());
             QVERIFY2(QRegularExpression("^\\[\\d\\d:\\d\\d:\\d\\d\\(\\d{3}\\)\\] PROGRAM => EXIT\r\n$")
                          .match(QString::fromLatin1(log)).hasMatch(), log.constData());
         }
@@ -178,7 +178,7 @@ private slots:
         platform::setShellHandler(nullptr);
         QCOMPARE(seen.size(), 1);
         QCOMPARE(seen[0].file, QStringLiteral("notepad.exe"));
-        QCOMPARE(seen[0].parameters, EventLogPath());
+        QCOMPARE(seen[0].parameters, eventLogPath());
     }
     void loginAsUser2()
     {
@@ -269,7 +269,7 @@ private slots:
         ConsoleFixture f;
         f.w->cmdAdmin_Click();
         QVERIFY(f.w->fraMain->isHidden() && f.w->fraData->isHidden() && !f.w->fraAdmin->isHidden());
-        QCOMPARE(f.w->HeightTwips(), 6570);
+        QCOMPARE(f.w->heightTwips(), 6570);
         f.w->txtSerial->setText("98765432101");
         f.w->txtPass1->setText("1111");
         f.w->txtPass2->setText("2222");
@@ -437,7 +437,7 @@ private slots:
         QCOMPARE(f.w->txtAccel->text(), QStringLiteral("9.7982"));
         QCOMPARE(f.w->txtAccelRead->text(), QString());
         QVERIFY(!f.w->fraMain->isHidden() && f.w->fraData->isHidden());
-        QCOMPARE(f.w->HeightTwips(), 3300);
+        QCOMPARE(f.w->heightTwips(), 3300);
         QCOMPARE(f.frames(), L{"BG0E"});
         f.reply("BG");
         QTRY_VERIFY(!f.w->Timer4.Enabled());
@@ -497,7 +497,7 @@ private slots:
             QCOMPARE(f.log(), QStringList{});
             QCOMPARE(f.errors, QStringList{"cmdAccelWrite_Click : (error 13)  Type mismatch"});
         } else {
-            QCOMPARE(f.device.drain(80), modCommon::fuMakeFrame("AW00" + payload));
+            QCOMPARE(f.device.drain(80), modCommon::makeFrame("AW00" + payload));
             QCOMPARE(f.log(), QStringList{"GRAVITY VALUE => WRITE SEND"});
             QVERIFY(f.errors.isEmpty());
         }
@@ -633,7 +633,7 @@ private slots:
             f.reply("AC");
             QTRY_VERIFY(!f.w->fraData->isHidden());
             QVERIFY(f.w->fraMain->isHidden() && f.w->fraAdmin->isHidden());
-            QCOMPARE(f.w->HeightTwips(), 6570);
+            QCOMPARE(f.w->heightTwips(), 6570);
             QVERIFY(gbLoginReplied);
             QVERIFY(!f.w->Timer2.Enabled());
             QCOMPARE(f.log().count("CALIBRATION FORM => OPEN"), round);

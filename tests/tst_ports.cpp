@@ -154,7 +154,7 @@ private slots:
         w.lstvPortScanResult_DblClick();
         w.cmdApply_Click();
         QVERIFY(!w.comConnectMachine.PortOpen());
-        QVERIFY(!QFile::exists(SettingsPath()));
+        QVERIFY(!QFile::exists(settingsPath()));
         QCOMPARE(rows(w, 1), QStringList{"Possible"});
         QVERIFY(m_boxes.isEmpty());
     }
@@ -174,7 +174,7 @@ private slots:
         checkConnectedRow(w, 0);
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("3"));
         QCOMPARE(gnComPortNo, std::int16_t(3));
-        const QString port3 = w.comConnectMachine.DeviceName();
+        const QString port3 = w.comConnectMachine.deviceName();
 
         doubleClickRow(w, 1);
         QCOMPARE(w.lblSelectPortNumber->text(), QStringLiteral("Port 4  Connect"));
@@ -203,7 +203,7 @@ private slots:
         QCOMPARE(m_boxes[0].style, platform::vbOKOnly | platform::vbCritical);
         QCOMPARE(w.shpConnectMachine->FillColor(), platform::RGB(255, 0, 0));
         QCOMPARE(w.lblSelectPortNumber->text(), QString());
-        QVERIFY(!QFile::exists(SettingsPath()));
+        QVERIFY(!QFile::exists(settingsPath()));
         QCOMPARE(gnComPortNo, std::int16_t(7));
 
     }
@@ -218,12 +218,12 @@ private slots:
         Ports ports(dir, {3, 4});
         QVERIFY(QFile::setPermissions(ports.ptys[3]->slavePath(), {}));
         frmPortScan w;
-        QVERIFY(w.lblPermission->isHidden());
+        QVERIFY(w.permissionNote->isHidden());
         w.cmdSearch_Click();
         QCOMPARE(rows(w), QStringList{"Port Number :  4"});
-        QVERIFY(!w.lblPermission->isHidden());
-        QVERIFY(w.lblPermission->text().startsWith("1 serial port(s) exist that this user may not open"));
-        QVERIFY(w.lblPermission->text().contains("dialout group"));
+        QVERIFY(!w.permissionNote->isHidden());
+        QVERIFY(w.permissionNote->text().startsWith("1 serial port(s) exist that this user may not open"));
+        QVERIFY(w.permissionNote->text().contains("dialout group"));
         QVERIFY(!w.Machine_Connection_State_Test_Serial_Port_Setting(3));
         QCOMPARE(m_boxes.size(), 1);
         QVERIFY2(m_boxes[0].prompt.startsWith("Error Code : 8010\r\n\r\nError Description :Permission denied for "),
@@ -240,7 +240,7 @@ private slots:
             frmPortScan w;
             w.cmdSearch_Click();
             doubleClickRow(w, 0);
-            device = w.comConnectMachine.DeviceName();
+            device = w.comConnectMachine.deviceName();
             w.cmdApply_Click(); // tested again (closed and re-opened) and stored again
             QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("6"));
             QVERIFY(!w.comConnectMachine.PortOpen()); // released with the window
@@ -276,7 +276,7 @@ private slots:
         f.w->cmdCom_Click();
         QVERIFY(closedWhileShown);
         QVERIFY(f.w->MSComm.PortOpen());
-        QCOMPARE(f.w->MSComm.DeviceName(), QFileInfo(ptyFour->slavePath()).canonicalFilePath());
+        QCOMPARE(f.w->MSComm.deviceName(), QFileInfo(ptyFour->slavePath()).canonicalFilePath());
         QCOMPARE(f.log(), QStringList{"COM CONNECT => PORT NO : 4"});
 
         // Nothing chosen, port closed before: opened again on the same number, logged all the same.
@@ -305,7 +305,7 @@ private slots:
             QCOMPARE(tio.c_cflag & (PARENB | CSTOPB), tcflag_t(0));
         };
         spoilThenOpen();
-        QCOMPARE(p.comm.DeviceName(), QFileInfo(p.pty.slavePath()).canonicalFilePath());
+        QCOMPARE(p.comm.deviceName(), QFileInfo(p.pty.slavePath()).canonicalFilePath());
         QCOMPARE(p.comm.InBufferSize(), 2048);
         spoilThenOpen(); // again with the same number: the same port, set up afresh
     }
@@ -432,7 +432,7 @@ private slots:
         pty.reset(); // both sides of the pair go away
         QTRY_VERIFY(!comm.PortOpen());
         QCOMPARE(onComm.size(), 1); // raised as the port closes, once
-        QCOMPARE(comm.CommEvent(), CommControl::comEventDeviceLost);
+        QCOMPARE(comm.CommEvent(), CommControl::deviceLostEvent);
         QVERIFY_THROWS_EXCEPTION(platform::VbError, comm.Output("late"));
     }
 
@@ -440,15 +440,15 @@ private slots:
     {
         ProgramFolder dir;
 #ifdef Q_OS_LINUX
-        QCOMPARE(platform::PortDeviceName(1), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(platform::PortDeviceName(8), QStringLiteral("/dev/ttyUSB7"));
-        QCOMPARE(platform::PortDeviceName(9), QStringLiteral("/dev/ttyACM0"));
-        QCOMPARE(platform::PortDeviceName(13), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(platform::PortDeviceName(16), QStringLiteral("/dev/ttyS3"));
+        QCOMPARE(platform::portDeviceName(1), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(platform::portDeviceName(8), QStringLiteral("/dev/ttyUSB7"));
+        QCOMPARE(platform::portDeviceName(9), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(platform::portDeviceName(13), QStringLiteral("/dev/ttyS0"));
+        QCOMPARE(platform::portDeviceName(16), QStringLiteral("/dev/ttyS3"));
 #endif
-        QCOMPARE(platform::PortDeviceName(17), QString());
+        QCOMPARE(platform::portDeviceName(17), QString());
         dir.write(QStringLiteral("COM17"), "");
-        QCOMPARE(platform::PortDeviceName(17), dir.file(QStringLiteral("COM17")));
+        QCOMPARE(platform::portDeviceName(17), dir.file(QStringLiteral("COM17")));
     }
 };
 

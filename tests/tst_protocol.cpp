@@ -41,7 +41,7 @@ replies::DecodedReply decode(const QByteArray &frame)
     ReceptionState s;
     for (char c : frame)
         s.feed(quint8(c));
-    return replies::fuDecodeReply(s.RecvBuf.data(), replies::kRecvBufSize, s.RecvCnt);
+    return replies::decodeReply(s.RecvBuf.data(), replies::kRecvBufSize, s.RecvCnt);
 }
 
 } // namespace
@@ -138,10 +138,10 @@ private slots:
         QTest::newRow("one frame") << bg << L{"BG00"};
         QTest::newRow("noise before") << "\x03\x10zz\x03" + bg << L{"BG00"};
         QTest::newRow("start byte inside a frame") << "\x02XY12" + bg << L{"BG00"};
-        QTest::newRow("03 as checksum") << fuMakeFrame("AA|") << L{"AA|"};
-        QTest::newRow("two, noise between") << fuMakeFrame("AC") + "..\x01" + fuMakeFrame("BG") << L{"AC", "BG"};
-        QTest::newRow("empty frame") << fuMakeFrame("") << L{""};
-        QTest::newRow("all byte values in a payload") << fuMakeFrame("WC" + all) << L{"WC" + all};
+        QTest::newRow("03 as checksum") << makeFrame("AA|") << L{"AA|"};
+        QTest::newRow("two, noise between") << makeFrame("AC") + "..\x01" + makeFrame("BG") << L{"AC", "BG"};
+        QTest::newRow("empty frame") << makeFrame("") << L{""};
+        QTest::newRow("all byte values in a payload") << makeFrame("WC" + all) << L{"WC" + all};
     }
     void reception()
     {
@@ -161,23 +161,23 @@ private slots:
     {
         ReceptionState s;
         QByteArray left;
-        QCOMPARE(receive(s, QByteArray::fromHex("024247303003EF") + fuMakeFrame("AC"), &left), L{});
-        QCOMPARE(left, fuMakeFrame("AC")); // waits for the next receive event
+        QCOMPARE(receive(s, QByteArray::fromHex("024247303003EF") + makeFrame("AC"), &left), L{});
+        QCOMPARE(left, makeFrame("AC")); // waits for the next receive event
         QCOMPARE(receive(s, left), L{"AC"});
 
         // The largest frame that fits has its checksum on index 15000; one byte more is dropped.
-        QCOMPARE(receive(s, fuMakeFrame("WC" + QByteArray(replies::kRecvBufSize - 5, 'a'))).size(), 1);
+        QCOMPARE(receive(s, makeFrame("WC" + QByteArray(replies::kRecvBufSize - 5, 'a'))).size(), 1);
         QCOMPARE(s.RecvCnt, replies::kRecvBufSize - 1);
-        QCOMPARE(receive(s, fuMakeFrame("WC" + QByteArray(replies::kRecvBufSize - 4, 'a'))), L{});
+        QCOMPARE(receive(s, makeFrame("WC" + QByteArray(replies::kRecvBufSize - 4, 'a'))), L{});
         // Far too long, with a checksum that would match the bytes that were stored.
         QCOMPARE(receive(s, '\x02' + QByteArray(40000, 'b') + '\x03' + char(0)), L{});
-        QCOMPARE(receive(s, fuMakeFrame("BG")), L{"BG"});
+        QCOMPARE(receive(s, makeFrame("BG")), L{"BG"});
 
         // Endless noise without a start byte: RecvCnt stops at the buffer's size, the sum wraps.
         ReceptionState n;
         QCOMPARE(receive(n, QByteArray(100000, char(0xFF))), L{});
         QCOMPARE(n.RecvCnt, replies::kRecvBufSize);
-        QCOMPARE(receive(n, fuMakeFrame("SP")), L{"SP"});
+        QCOMPARE(receive(n, makeFrame("SP")), L{"SP"});
     }
 
     void decoding_data()
@@ -217,7 +217,7 @@ private slots:
         QFETCH(ReplyCode, code);
         QFETCH(QStringList, fields);
         QFETCH(int, failure);
-        const replies::DecodedReply r = decode(fuMakeFrame(reply));
+        const replies::DecodedReply r = decode(makeFrame(reply));
         QCOMPARE(r.code, code);
         QCOMPARE(r.fields, fields);
         QCOMPARE(r.failure ? r.failure->Number : 0, failure);

@@ -53,7 +53,7 @@ private slots:
         // Log in with the initial entries.
         click(w.cmdCheck);
         QVERIFY(!w.fraData->isHidden());
-        QCOMPARE(w.HeightTwips(), 6570);
+        QCOMPARE(w.heightTwips(), 6570);
         QCOMPARE(gnResendCmd, std::int16_t(9));
         QCOMPARE(w.cmdKgLb->text(), QStringLiteral("Kg Mode"));
         QVERIFY(!w.fraCalManual->isHidden());
@@ -133,7 +133,7 @@ private slots:
         click(w.cmdExit);
         QVERIFY(!w.MSComm.PortOpen());
         QVERIFY(dir.read(kSettingsFileName).contains("Admin_Sel=1"));
-        const QByteArray log = dir.read(QFileInfo(EventLogPath()).fileName());
+        const QByteArray log = dir.read(QFileInfo(eventLogPath()).fileName());
         QVERIFY(log.endsWith("] PROGRAM => EXIT\r\n"));
         for (const char *line : {"CALIBRATION FORM => OPEN", "WEIGHT => KG MODE", "CALIBRATION AUTO => 50 kg SEND",
                                  "GRAVITY VALUE => READ OK : 9.8100", "USER SERIAL => WRITE OK", "LOGIN FORM => OPEN"})
@@ -146,38 +146,38 @@ private slots:
         ProgramFolder dir;
         frmMain w; // no scale yet: retried quietly
         QVERIFY(!w.MSComm.PortOpen());
-        QVERIFY(w.TimerReconnect.Enabled());
+        QVERIFY(w.reconnectTimer.Enabled());
         SimProcess scale;
         QVERIFY(scale.start(dir.path(), 1, {"--rate", "50", "--quiet"}));
         QTRY_VERIFY_WITH_TIMEOUT(w.MSComm.PortOpen(), 10000); // an adapter plugged in late
-        QVERIFY(!w.TimerReconnect.Enabled());
+        QVERIFY(!w.reconnectTimer.Enabled());
         w.cmdCheck->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.m_framesDispatched > 10, 10000);
 
         scale.command("unplug");
         QTRY_VERIFY_WITH_TIMEOUT(!w.MSComm.PortOpen(), 10000);
-        QVERIFY(w.TimerReconnect.Enabled());
+        QVERIFY(w.reconnectTimer.Enabled());
         scale.command("plug");
         QVERIFY(scale.waitForOutput("ok plug"));
         QElapsedTimer back;
         back.start();
         QTRY_VERIFY_WITH_TIMEOUT(w.MSComm.PortOpen(), 10000);
         qInfo("reconnected %lld ms after the port came back", back.elapsed());
-        QVERIFY(!w.TimerReconnect.Enabled());
+        QVERIFY(!w.reconnectTimer.Enabled());
         const quint64 before = w.m_framesDispatched;
         QTRY_VERIFY_WITH_TIMEOUT(w.m_framesDispatched > before + 10, 10000);
         QVERIFY(!w.fraData->isHidden());
 
-        const QByteArray log = dir.read(EventLogPath().section(u'/', -1));
+        const QByteArray log = dir.read(eventLogPath().section(u'/', -1));
         const qsizetype lost = log.indexOf("COM DISCONNECT => PORT NO : 1\r\n");
         QVERIFY(lost > 0);
         QVERIFY(log.indexOf("COM CONNECT => PORT NO : 1\r\n", lost) > lost);
         QCOMPARE(log.count("COM "), 3); // the late pick-up, the loss, the return: attempts write nothing
 
         scale.command("unplug");
-        QTRY_VERIFY_WITH_TIMEOUT(w.TimerReconnect.Enabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.reconnectTimer.Enabled(), 10000);
         w.cmdExit->click();
-        QVERIFY(!w.TimerReconnect.Enabled());
+        QVERIFY(!w.reconnectTimer.Enabled());
     }
 
     void portScanAfterPulledCable()
@@ -199,7 +199,7 @@ private slots:
         QTimer::singleShot(0, [&w] {
             auto *scan = qobject_cast<frmPortScan *>(QApplication::activeModalWidget());
             QVERIFY(scan);
-            QVERIFY(!w.TimerReconnect.Enabled() && !w.Timer4.Enabled());
+            QVERIFY(!w.reconnectTimer.Enabled() && !w.Timer4.Enabled());
             scan->cmdSearch_Click();
             scan->cmdApply_Click();
         });

@@ -100,7 +100,7 @@ private slots:
         QFile::remove(dir.file(kSettingsFileName));
         QVERIFY(QDir(dir.path()).mkdir(kSettingsFileName));
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1"));
-        QVERIFY(!platform::WritePrivateProfileString(kSection, "Com_Port", "2", SettingsPath()));
+        QVERIFY(!platform::WritePrivateProfileString(kSection, "Com_Port", "2", settingsPath()));
     }
 
     // A portable copy keeps its files beside it where it may, an installed one (marked by the
@@ -120,15 +120,15 @@ private slots:
         };
         {
             ProgramFolder dir;
-            QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
+            QCOMPARE(platform::chooseDataDir(dir.path()), dir.path());
             readOnly(dir.path());
             if (geteuid() != 0)
-                QCOMPARE(platform::ChooseDataDir(dir.path()), userData);
+                QCOMPARE(platform::chooseDataDir(dir.path()), userData);
             writable(dir.path());
             dir.write(kSettingsFileName, "[ItemIndex]\r\n"); // on read-only media with its settings
             readOnly(dir.path());
-            QCOMPARE(platform::ChooseDataDir(dir.path()), dir.path());
-            QVERIFY(platform::LeftoversBesideProgram(dir.path()).isEmpty());
+            QCOMPARE(platform::chooseDataDir(dir.path()), dir.path());
+            QVERIFY(platform::leftoversBesideProgram(dir.path()).isEmpty());
             writable(dir.path());
         }
 
@@ -141,16 +141,16 @@ private slots:
         prefix.write("bin/vantor_cal.ini", "[ItemIndex]\r\nCom_Port=7\r\n");
         prefix.write("bin/LOG_20240105.TXT", "");
         prefix.write("bin/vantor_sim", "");
-        QVERIFY(platform::IsInstalledCopy(bin));
-        QCOMPARE(platform::ChooseDataDir(bin), userData);
+        QVERIFY(platform::isInstalledCopy(bin));
+        QCOMPARE(platform::chooseDataDir(bin), userData);
         QVERIFY(QFileInfo(userData).isDir()); // made on first use
-        QCOMPARE(platform::LeftoversBesideProgram(bin), (QStringList{bin + "/LOG_20240105.TXT", bin + "/vantor_cal.ini"}));
+        QCOMPARE(platform::leftoversBesideProgram(bin), (QStringList{bin + "/LOG_20240105.TXT", bin + "/vantor_cal.ini"}));
         platform::setProgramDirForTesting(bin);
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("1")); // the stale file is not read
         SetString_ofINI(kSection, "Com_Port", "2");
         Save_EventLog("STORED", true);
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("2"));
-        QVERIFY(QFile::exists(userData + "/vantor_cal.ini") && QFile::exists(userData + "/" + QFileInfo(EventLogPath()).fileName()));
+        QVERIFY(QFile::exists(userData + "/vantor_cal.ini") && QFile::exists(userData + "/" + QFileInfo(eventLogPath()).fileName()));
         QCOMPARE(prefix.read("bin/vantor_cal.ini"), QByteArray("[ItemIndex]\r\nCom_Port=7\r\n"));
         QCOMPARE(QDir(bin).entryList(QDir::Files).size(), 3);
     }
@@ -174,15 +174,15 @@ private slots:
         Save_EventLog("EARLY", true);
         QCOMPARE(dir.read("LOG_20241231.TXT"), QByteArray("[23:59:59(999)] LATE\r\n"));
         QCOMPARE(dir.read("LOG_20250101.TXT"), QByteArray("[00:00:00(000)] EARLY\r\n"));
-        QCOMPARE(EventLogPath(), dir.file("LOG_20250101.TXT"));
+        QCOMPARE(eventLogPath(), dir.file("LOG_20250101.TXT"));
 
         // The error log is switched off in this build: handlers' lines go nowhere.
         QStringList seen;
         setErrorLogObserverForTesting([&](const QString &l) { seen << l; });
-        Save_ErrorLog(fuErrorLine("GetString_ofINI", 53, "File not found"), true);
+        Save_ErrorLog(errorLine("GetString_ofINI", 53, "File not found"), true);
         setErrorLogObserverForTesting(nullptr);
         QCOMPARE(seen, QStringList{"GetString_ofINI : (error 53)  File not found"});
-        QCOMPARE(QFile::exists(ErrorLogPath()), ERROR_LOG_ENABLED);
+        QCOMPARE(QFile::exists(errorLogPath()), ERROR_LOG_ENABLED);
     }
 
     void logFileThatCannotBeWritten()

@@ -13,7 +13,7 @@ namespace {
 // Files an earlier version left beside an installed program: not used, and said so.
 QString leftoversNote()
 {
-    const QStringList leftovers = platform::LeftoversBesideProgram(platform::ProgramDir());
+    const QStringList leftovers = platform::leftoversBesideProgram(platform::programDir());
     if (leftovers.isEmpty())
         return {};
     QStringList names;
@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
             QStringLiteral("Service console for Vantor electronic weighing scales: login, calibration, units,\n"
                            "gravity value, user serial number and passwords, live weight, port scan.\n\n"
                            "Settings (vantor_cal.ini), daily logs (LOG_YYYYmmdd.TXT) and COM<n> port links: %1")
-                .arg(QDir::toNativeSeparators(platform::DataDir()));
+                .arg(QDir::toNativeSeparators(platform::dataDir()));
         if (const QString note = leftoversNote(); !note.isEmpty())
             description += QStringLiteral("\n\nNote: ") + note;
         parser.setApplicationDescription(description);
@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantor_cal"));
     if (const QString note = leftoversNote(); !note.isEmpty())
-        modCommon::Save_ErrorLog(modCommon::fuErrorLine("DataDir", 0, note), true);
+        modCommon::Save_ErrorLog(modCommon::errorLine("dataDir", 0, note), true);
     platform::installFontSubstitutions();
     app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));
     frmMain window;

@@ -74,10 +74,10 @@ void frmMain::connectHandlers()
     connect(&MSComm, &platform::CommControl::OnComm, this, &frmMain::MSComm_OnComm);
     connect(&Timer1, &platform::IntervalTimer::Timer, this, &frmMain::Timer1_Timer);
     connect(&Timer2, &platform::IntervalTimer::Timer, this, &frmMain::Timer2_Timer);
-    connect(&TimerReconnect, &platform::IntervalTimer::Timer, this, &frmMain::TimerReconnect_Timer);
+    connect(&reconnectTimer, &platform::IntervalTimer::Timer, this, &frmMain::retryOpeningPort);
     m_readoutPace.setSingleShot(true);
     m_readoutPace.setTimerType(Qt::PreciseTimer);
-    connect(&m_readoutPace, &QTimer::timeout, this, &frmMain::fuShowPacedReadouts);
+    connect(&m_readoutPace, &QTimer::timeout, this, &frmMain::showPacedReadouts);
 }
 
 void frmMain::setHeightTwips(int twips)
@@ -107,29 +107,29 @@ void frmMain::Form_Load()
 
     // A value that is not a whole 16-bit number, or a user type other than 0 or 1, falls back to
     // the default instead of stopping the program.
-    gnComPortNo = fuWholeNumber16(GetString_ofINI(kSection, QStringLiteral("Com_Port"),
+    gnComPortNo = wholeNumber16(GetString_ofINI(kSection, QStringLiteral("Com_Port"),
                                                   QStringLiteral("1"))).value_or(1);
-    const auto adminSel = fuWholeNumber16(GetString_ofINI(kSection, QStringLiteral("Admin_Sel"),
+    const auto adminSel = wholeNumber16(GetString_ofINI(kSection, QStringLiteral("Admin_Sel"),
                                                           QStringLiteral("0")));
     m_nAdminSel = (adminSel == 0 || adminSel == 1) ? *adminSel : 0;
     optAdmin[m_nAdminSel]->setChecked(true);
 
-    fuOpenPortOrRetry();
+    openPortOrRetry();
 }
 
-void frmMain::fuOpenPortOrRetry()
+void frmMain::openPortOrRetry()
 {
     lf_StartMeasure(MSComm, gnComPortNo);
-    TimerReconnect.setEnabled(!MSComm.PortOpen());
+    reconnectTimer.setEnabled(!MSComm.PortOpen());
 }
 
-void frmMain::TimerReconnect_Timer()
+void frmMain::retryOpeningPort()
 {
     // Quiet while the port stays away; one line when it is back, as after the port scan.
     lf_StartMeasure(MSComm, gnComPortNo);
     if (!MSComm.PortOpen())
         return;
-    TimerReconnect.setEnabled(false);
+    reconnectTimer.setEnabled(false);
     Save_EventLog(QStringLiteral("COM CONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
 }
 
@@ -194,14 +194,14 @@ void frmMain::cmdExit_Click()
 
 void frmMain::cmdViewLog_Click()
 {
-    platform::ShellExecute(this, QString(), QStringLiteral("notepad.exe"), EventLogPath(), QString(), 1);
+    platform::ShellExecute(this, QString(), QStringLiteral("notepad.exe"), eventLogPath(), QString(), 1);
 }
 
 void frmMain::cmdCom_Click()
 {
     // The scan owns the ports while it shows: no reconnect attempts, and no repeat of a command
     // meant for the session the port served until now.
-    TimerReconnect.setEnabled(false);
+    reconnectTimer.setEnabled(false);
     Timer4.setEnabled(false);
     gnResendCmd = kNoResendCmd;
     if (MSComm.PortOpen())
@@ -210,7 +210,7 @@ void frmMain::cmdCom_Click()
         frmPortScan scan(this);
         scan.exec();
     } // unloaded: its test port is released before this window opens its own
-    fuOpenPortOrRetry();
+    openPortOrRetry();
     Save_EventLog(QStringLiteral("COM CONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
 }
 
@@ -220,7 +220,7 @@ void frmMain::closeEvent(QCloseEvent *event)
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
     Timer4.setEnabled(false);
-    TimerReconnect.setEnabled(false);
+    reconnectTimer.setEnabled(false);
     m_readoutPace.stop();
     MSComm.setPortOpen(false);
     event->accept();

@@ -34,7 +34,7 @@ public:
     static constexpr int kLoginHeightTwips = 3300;
     static constexpr int kPanelHeightTwips = 6570;
     // Outer height in twips as the program last set it (3300 or 6570).
-    int HeightTwips() const { return m_heightTwips; }
+    int heightTwips() const { return m_heightTwips; }
     void setHeightTwips(int twips);
 
     // ---- Display procedures ----
@@ -83,7 +83,7 @@ public:
     void All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t recvCnt);
     void Timer1_Timer();
     void Timer2_Timer();
-    void TimerReconnect_Timer();
+    void retryOpeningPort();
     replies::ReceptionState m_recv; // kept for the whole run
     quint64 m_framesDispatched = 0; // frames with a good checksum, for diagnosis
 
@@ -94,7 +94,7 @@ public:
     platform::IntervalTimer Timer4{1000};
     // Runs only while the port is closed against the technician's will (lost, or not openable at
     // start-up or after the port scan): tries to open it again once a second.
-    platform::IntervalTimer TimerReconnect{1000};
+    platform::IntervalTimer reconnectTimer{1000};
 
     // ---- Login panel ----
     QFrame *fraMain;
@@ -187,25 +187,25 @@ private:
     void createControls();
     void connectHandlers();
     // Sends "{02}" + codeAndPayload + "{03}" on MSComm.
-    void fuSendCommand(const QString &codeAndPayload);
+    void sendCommand(const QString &codeAndPayload);
     // The steps several replies share: time-out off, status hold on, status colours.
-    void fuAcknowledge();
+    void acknowledge();
     // After a confirmed write: wait, log, read the value back, then "Send Ok!!".
-    void fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)());
-    // Opens the port that gnComPortNo names; while it cannot be opened, TimerReconnect retries.
-    void fuOpenPortOrRetry();
+    void confirmWrite(const QString &logLine, void (frmMain::*readBack)());
+    // Opens the port that gnComPortNo names; while it cannot be opened, reconnectTimer retries.
+    void openPortOrRetry();
     // A login owns the line from its "AC" until the AC reply is dispatched or this window ends:
     // live weight reports meanwhile do not send the login panel's "BG0E".
-    bool fuLoginOwnsLine() const { return !m_loginWindow.hasExpired(); }
+    bool loginOwnsLine() const { return !m_loginWindow.hasExpired(); }
     // Live weight readouts follow the screen's pace: a report's texts are shown at once when the
     // readouts have rested for kReadoutPaceMs, else the latest ones when that time is up. The
     // timer runs only while reports keep coming.
-    void fuPaceReadout(std::optional<QString> &pending, const QString &text);
-    void fuShowPacedReadouts();
+    void paceReadout(std::optional<QString> &pending, const QString &text);
+    void showPacedReadouts();
     // The login's bounded wait: 100 passes of a 5 ms sleep that lets events run.
-    bool fuWaitForReply(const bool &replied);
-    void fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight);
-    void fuManualCalibration(std::int16_t number, const QString &code, const QString &weight,
+    bool waitForReply(const bool &replied);
+    void autoCalibration(std::int16_t number, const QString &code, const QString &weight);
+    void manualCalibration(std::int16_t number, const QString &code, const QString &weight,
                              const QString &logPrefix, const QString &logSuffix);
 
     static constexpr int kLoginWindowMs = 1000;

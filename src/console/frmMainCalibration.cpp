@@ -15,50 +15,50 @@
 
 using namespace modCommon;
 
-void frmMain::fuSendCommand(const QString &codeAndPayload)
+void frmMain::sendCommand(const QString &codeAndPayload)
 {
     QString text = QStringLiteral("{02}") + codeAndPayload + QStringLiteral("{03}");
     fuSendByteStrComData(MSComm, text);
 }
 
-void frmMain::fuAutoCalibration(std::int16_t number, const QString &code, const QString &weight)
+void frmMain::autoCalibration(std::int16_t number, const QString &code, const QString &weight)
 {
     const QString label = fuGetUnitValue(gbIsLb, weight);
     const int answer = platform::MsgBox(
         QStringLiteral("Scale Calibration Auto Mode : Do You Set The Weight To ") + label + QLatin1Char('?'),
-        platform::vbYesNo | platform::vbQuestion, platform::ExeName());
+        platform::vbYesNo | platform::vbQuestion, platform::exeName());
     if (answer == platform::vbNo)
         return;
     gnResendCmd = number;
-    fuSendCommand(code);
+    sendCommand(code);
     Save_EventLog(QStringLiteral("CALIBRATION AUTO => ") + fuGetUnitValue(gbIsLb, weight) + QStringLiteral(" SEND"), true);
     Timer4.setEnabled(true);
 }
 
-void frmMain::fuManualCalibration(std::int16_t number, const QString &code, const QString &weight,
+void frmMain::manualCalibration(std::int16_t number, const QString &code, const QString &weight,
                                   const QString &logPrefix, const QString &logSuffix)
 {
     gnResendCmd = number;
-    fuSendCommand(code);
+    sendCommand(code);
     Save_EventLog(logPrefix + fuGetUnitValue(gbIsLb, weight) + logSuffix, true);
     Timer4.setEnabled(true);
 }
 
-void frmMain::cmd0kg_Click() { fuAutoCalibration(1, QStringLiteral("BG01"), QStringLiteral("0 kg")); }
-void frmMain::cmd50Kg_Click() { fuAutoCalibration(2, QStringLiteral("BG02"), QStringLiteral("50 kg")); }
-void frmMain::cmd100kg_Click() { fuAutoCalibration(3, QStringLiteral("BG03"), QStringLiteral("100 kg")); }
+void frmMain::cmd0kg_Click() { autoCalibration(1, QStringLiteral("BG01"), QStringLiteral("0 kg")); }
+void frmMain::cmd50Kg_Click() { autoCalibration(2, QStringLiteral("BG02"), QStringLiteral("50 kg")); }
+void frmMain::cmd100kg_Click() { autoCalibration(3, QStringLiteral("BG03"), QStringLiteral("100 kg")); }
 
 namespace {
 const QString kManual = QStringLiteral("CALIBRATION MANUAL => ");
 } // namespace
 
-void frmMain::cmd100gDn_Click() { fuManualCalibration(10, QStringLiteral("BG0A"), QStringLiteral("100 g"), kManual, QStringLiteral(" DOWN SEND")); }
-void frmMain::cmd100gUp_Click() { fuManualCalibration(11, QStringLiteral("BG0B"), QStringLiteral("100 g"), kManual, QStringLiteral(" UP SEND")); }
-void frmMain::cmd10gDn_Click() { fuManualCalibration(12, QStringLiteral("BG0C"), QStringLiteral("10 g"), kManual, QStringLiteral(" DOWN SEND")); }
-void frmMain::cmd10gUp_Click() { fuManualCalibration(13, QStringLiteral("BG0D"), QStringLiteral("10 g"), kManual, QStringLiteral(" UP SEND")); }
+void frmMain::cmd100gDn_Click() { manualCalibration(10, QStringLiteral("BG0A"), QStringLiteral("100 g"), kManual, QStringLiteral(" DOWN SEND")); }
+void frmMain::cmd100gUp_Click() { manualCalibration(11, QStringLiteral("BG0B"), QStringLiteral("100 g"), kManual, QStringLiteral(" UP SEND")); }
+void frmMain::cmd10gDn_Click() { manualCalibration(12, QStringLiteral("BG0C"), QStringLiteral("10 g"), kManual, QStringLiteral(" DOWN SEND")); }
+void frmMain::cmd10gUp_Click() { manualCalibration(13, QStringLiteral("BG0D"), QStringLiteral("10 g"), kManual, QStringLiteral(" UP SEND")); }
 void frmMain::cmdZero_Click()
 {
-    fuManualCalibration(0, QStringLiteral("BG00"), QStringLiteral("0 kg"), kManual + QStringLiteral("MANUAL "),
+    manualCalibration(0, QStringLiteral("BG00"), QStringLiteral("0 kg"), kManual + QStringLiteral("MANUAL "),
                         QStringLiteral(" SEND"));
 }
 
@@ -76,7 +76,7 @@ void frmMain::cmdAuto_Click()
         Save_EventLog(QStringLiteral("CALIBRATION => MANUAL MODE SEND"), true);
         gnResendCmd = 9;
     }
-    fuSendCommand(code);
+    sendCommand(code);
     Timer4.setEnabled(true);
 }
 
@@ -84,8 +84,8 @@ void frmMain::cmdClose_Click()
 {
     gnResendCmd = 14;
     txtAccelRead->clear();
-    txtAccel->setText(fuFormatFixed(97982 / 10000.0, 4));
-    fuSendCommand(QStringLiteral("BG0E"));
+    txtAccel->setText(formatFixed(97982 / 10000.0, 4));
+    sendCommand(QStringLiteral("BG0E"));
     Timer4.setEnabled(true);
     fraData->hide();
     fraMain->show();
@@ -96,7 +96,7 @@ void frmMain::cmdClose_Click()
 void frmMain::cmdReset_Click()
 {
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("AD09"));
+    sendCommand(QStringLiteral("AD09"));
 }
 
 void frmMain::Timer4_Timer()
@@ -126,13 +126,13 @@ void frmMain::Timer4_Timer()
 
 void frmMain::cmdKgLb_Click()
 {
-    fuSendCommand(gbIsLb ? QStringLiteral("SK00") : QStringLiteral("SP00"));
+    sendCommand(gbIsLb ? QStringLiteral("SK00") : QStringLiteral("SP00"));
 }
 
 void frmMain::cmdAccelRead_Click()
 {
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("AR00"));
+    sendCommand(QStringLiteral("AR00"));
     Save_EventLog(QStringLiteral("GRAVITY VALUE => READ SEND"), true);
 }
 
@@ -141,23 +141,23 @@ void frmMain::cmdAccelWrite_Click()
     // On any failure nothing is sent and Timer2, armed first, reports it.
     try {
         Timer2.setEnabled(true);
-        const auto typed = fuNumber(txtAccel->text());
+        const auto typed = numberValue(txtAccel->text());
         if (!typed)
             throw platform::VbError(platform::err::TypeMismatch, QStringLiteral("Type mismatch"));
-        txtAccel->setText(fuFormatFixed(float(*typed), 4));
-        const auto shown = fuNumber(txtAccel->text());
+        txtAccel->setText(formatFixed(float(*typed), 4));
+        const auto shown = numberValue(txtAccel->text());
         if (!shown)
             throw platform::VbError(platform::err::TypeMismatch, QStringLiteral("Type mismatch"));
         // In double precision a value far out of range is just out of range, not an overflow.
         double v = std::round(double(float(*shown) * 10000.0f));
         if (v > 105000 || v < 95000) {
             v = 97982;
-            txtAccel->setText(fuFormatFixed(v / 10000, 4));
+            txtAccel->setText(formatFixed(v / 10000, 4));
         }
         const QString payload = QStringLiteral("%1").arg(qint32(v), 6, 10, QLatin1Char('0'));
-        fuSendCommand(QStringLiteral("AW00") + payload);
+        sendCommand(QStringLiteral("AW00") + payload);
         Save_EventLog(QStringLiteral("GRAVITY VALUE => WRITE SEND"), true);
     } catch (const platform::VbError &e) {
-        Save_ErrorLog(fuErrorLine("cmdAccelWrite_Click", e), true);
+        Save_ErrorLog(errorLine("cmdAccelWrite_Click", e), true);
     }
 }

@@ -115,13 +115,13 @@ void frmMain::createControls()
     txtSerialCheck = textBox(fraTest, "txtSerialCheck", kElevenZeros, 1710, 330, 2655, 285, 11);
     lblAdministrator = label(fraTest, "lblAdministrator", QStringLiteral("User"), 465, 735, 390, 210, smallBold());
     auto *group = new QButtonGroup(this);
-    const char *optNames[] = {"optAdmin_0", "optAdmin_1"};
-    const int optLeft[] = {1875, 3060};
+    const char *radioNames[] = {"optAdmin_0", "optAdmin_1"};
+    const int radioLeft[] = {1875, 3060};
     for (int i = 0; i < 2; ++i) {
-        optAdmin[i] = named(new QRadioButton(QStringLiteral("00%1").arg(i + 1), fraTest), optNames[i]);
+        optAdmin[i] = named(new QRadioButton(QStringLiteral("00%1").arg(i + 1), fraTest), radioNames[i]);
         optAdmin[i]->setFont(textFont());
         setBackColor(optAdmin[i], kFrameBack);
-        placeTw(optAdmin[i], optLeft[i], 690, 1050, 285);
+        placeTw(optAdmin[i], radioLeft[i], 690, 1050, 285);
         group->addButton(optAdmin[i], i);
     }
     lblPassword = label(fraTest, "lblPassword", QStringLiteral("Password No."), 75, 1110, 1170, 195, smallBold());

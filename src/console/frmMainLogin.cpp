@@ -29,14 +29,14 @@ bool frmMain::fuCheckDecimalPoint(QLineEdit *ctrlTextBox)
 {
     // Spaces around the entry are allowed; any other blank or control character fails the check.
     const QString text = ctrlTextBox->text();
-    if (text.count(QLatin1Char(' ')) == text.size() || fuIsNumericText(text))
+    if (text.count(QLatin1Char(' ')) == text.size() || isNumericText(text))
         return true;
     platform::MsgBox(QStringLiteral("Only Permission Numeric Type Character."),
-                     platform::vbOKOnly | platform::vbCritical, platform::ExeName());
+                     platform::vbOKOnly | platform::vbCritical, platform::exeName());
     return false;
 }
 
-bool frmMain::fuWaitForReply(const bool &replied)
+bool frmMain::waitForReply(const bool &replied)
 {
     // 5 ms sleeps that let events run, so the reply is received and dispatched meanwhile.
     for (int count = 1;; ++count) {
@@ -68,26 +68,26 @@ void frmMain::cmdCheck_Click()
         gnResendCmd = kNoResendCmd;
         m_loginWindow.setRemainingTime(kLoginWindowMs);
         Timer2.setEnabled(true);
-        fuSendCommand(QStringLiteral("AC") + serial + password + token);
+        sendCommand(QStringLiteral("AC") + serial + password + token);
         Save_EventLog(QStringLiteral("USER LOGIN => SERIALNO : ") + fuScrambleLogText(serial), true);
         Save_EventLog(QStringLiteral("USER LOGIN => PASSWORD : ") + fuScrambleLogText(password), true);
         Save_EventLog(QStringLiteral("USER LOGIN => USER TYPE : ") + userType, true);
-        if (!fuWaitForReply(gbLoginReplied))
+        if (!waitForReply(gbLoginReplied))
             throw platform::VbError(0, QString());
 
-        fuSendCommand(QStringLiteral("BG09"));
+        sendCommand(QStringLiteral("BG09"));
         Save_EventLog(QStringLiteral("CALIBRATION => MANUAL MODE SEND"), true);
         fuSetAutoManualToogle(1);
-        if (!fuWaitForReply(gbCalibReplied))
+        if (!waitForReply(gbCalibReplied))
             throw platform::VbError(0, QString());
 
-        fuSendCommand(QStringLiteral("SP00"));
-        if (!fuWaitForReply(gbUnitReplied))
+        sendCommand(QStringLiteral("SP00"));
+        if (!waitForReply(gbUnitReplied))
             throw platform::VbError(0, QString());
 
         gnResendCmd = 9;
     } catch (const platform::VbError &e) {
-        Save_ErrorLog(fuErrorLine("cmdCheck_Click", e), true);
+        Save_ErrorLog(errorLine("cmdCheck_Click", e), true);
     }
 }
 
@@ -112,7 +112,7 @@ void frmMain::cmdAdminClose_Click()
 void frmMain::cmdSerialRead_Click()
 {
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("SR00"));
+    sendCommand(QStringLiteral("SR00"));
     Save_EventLog(QStringLiteral("USER SERIAL => READ SEND"), true);
 }
 
@@ -124,14 +124,14 @@ void frmMain::cmdSerialWrite_Click()
     if (sentLength(serial) != 11)
         return;
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("SW") + serial);
+    sendCommand(QStringLiteral("SW") + serial);
     Save_EventLog(QStringLiteral("USER SERIAL => WRITE SEND"), true);
 }
 
 void frmMain::cmdPassRead_Click()
 {
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("PR00"));
+    sendCommand(QStringLiteral("PR00"));
     Save_EventLog(QStringLiteral("USER PASSWORD => READ SEND"), true);
 }
 
@@ -147,6 +147,6 @@ void frmMain::cmdPassWrite_Click()
         return;
     }
     Timer2.setEnabled(true);
-    fuSendCommand(QStringLiteral("PW") + password1 + password2);
+    sendCommand(QStringLiteral("PW") + password1 + password2);
     Save_EventLog(QStringLiteral("USER PASSWORD => WRITE SEND"), true);
 }

@@ -22,9 +22,9 @@ void frmMain::MSComm_OnComm()
     case platform::CommControl::comEvReceive:
         All_Data_Received_Check();
         break;
-    case platform::CommControl::comEventDeviceLost:
+    case platform::CommControl::deviceLostEvent:
         Save_EventLog(QStringLiteral("COM DISCONNECT => PORT NO : ") + QString::number(gnComPortNo), true);
-        TimerReconnect.setEnabled(true);
+        reconnectTimer.setEnabled(true);
         break;
     default:
         break;
@@ -40,7 +40,7 @@ void frmMain::All_Data_Received_Check()
         try {
             in = MSComm.Input();
         } catch (const platform::VbError &e) {
-            Save_ErrorLog(fuErrorLine("All_Data_Received_Check", e), true);
+            Save_ErrorLog(errorLine("All_Data_Received_Check", e), true);
             return;
         }
         if (in.isEmpty())
@@ -49,7 +49,7 @@ void frmMain::All_Data_Received_Check()
         case ReceptionState::Step::Stored:
             break;
         case ReceptionState::Step::NotStored:
-            Save_ErrorLog(fuErrorLine("All_Data_Received_Check", platform::err::SubscriptOutOfRange,
+            Save_ErrorLog(errorLine("All_Data_Received_Check", platform::err::SubscriptOutOfRange,
                                       QStringLiteral("Subscript out of range")), true);
             break;
         case ReceptionState::Step::FrameGood:
@@ -62,7 +62,7 @@ void frmMain::All_Data_Received_Check()
     }
 }
 
-void frmMain::fuAcknowledge()
+void frmMain::acknowledge()
 {
     Timer2.setEnabled(false);
     Timer1.setEnabled(true);
@@ -70,7 +70,7 @@ void frmMain::fuAcknowledge()
     shpDataCaption->setFillColor(RGB(166, 202, 240));
 }
 
-void frmMain::fuConfirmWrite(const QString &logLine, void (frmMain::*readBack)())
+void frmMain::confirmWrite(const QString &logLine, void (frmMain::*readBack)())
 {
     // The read-back goes out before the box opens, so its reply fills its box while it is open.
     fuDelayTime(500);
@@ -83,7 +83,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
 {
     using replies::ReplyCode;
     // Decoded from our own copy: a reply dispatched while this one waits cannot change it.
-    const replies::DecodedReply reply = replies::fuDecodeReply(recvBuf.data(), std::int32_t(recvBuf.size()), recvCnt);
+    const replies::DecodedReply reply = replies::decodeReply(recvBuf.data(), std::int32_t(recvBuf.size()), recvCnt);
     // A step that needs a field the decoding could not read ends the handling there.
     const auto field = [&reply](int i) -> const QString & {
         if (i >= reply.fields.size())
@@ -98,29 +98,29 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
                 throw *reply.failure;
             break;
         case ReplyCode::VI:
-            fuAcknowledge();
+            acknowledge();
             break;
         case ReplyCode::FI:
-            fuAcknowledge();
+            acknowledge();
             lblSerialPanel->setText(QStringLiteral("Member Send complete"));
             break;
         case ReplyCode::SW:
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
-            fuConfirmWrite(QStringLiteral("USER SERIAL => WRITE OK"), &frmMain::cmdSerialRead_Click);
+            confirmWrite(QStringLiteral("USER SERIAL => WRITE OK"), &frmMain::cmdSerialRead_Click);
             break;
         case ReplyCode::SR:
-            fuAcknowledge();
+            acknowledge();
             txtSerialRead->setText(field(0));
             Save_EventLog(QStringLiteral("USER SERIAL => READ OK : ") + fuScrambleLogText(field(0)), true);
             break;
         case ReplyCode::PW:
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
-            fuConfirmWrite(QStringLiteral("USER PASSWORD => WRITE OK"), &frmMain::cmdPassRead_Click);
+            confirmWrite(QStringLiteral("USER PASSWORD => WRITE OK"), &frmMain::cmdPassRead_Click);
             break;
         case ReplyCode::PR:
-            fuAcknowledge();
+            acknowledge();
             Save_EventLog(QStringLiteral("USER PASSWORD => READ OK"), true);
             txtPass1Read->setText(field(0));
             Save_EventLog(QStringLiteral("USER PASSWORD =>   USER1 : ") + fuScrambleLogText(field(0)), true);
@@ -135,7 +135,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             Save_EventLog(QStringLiteral("GRAVITY VALUE => READ OK : ") + field(0), true);
             break;
         case ReplyCode::AC:
-            fuAcknowledge();
+            acknowledge();
             fraMain->hide();
             fraData->show();
             fraAdmin->hide();
@@ -145,14 +145,14 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             m_loginWindow.setRemainingTime(0);
             break;
         case ReplyCode::AW:
-            fuAcknowledge();
-            fuConfirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
+            acknowledge();
+            confirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
             break;
         case ReplyCode::WC:
-            fuPaceReadout(m_pendingValue, field(0));
-            fuPaceReadout(m_pendingScale, field(1));
+            paceReadout(m_pendingValue, field(0));
+            paceReadout(m_pendingScale, field(1));
             // Reports while the login panel shows: leave calibration, unless a login is under way.
-            if (fraData->isHidden() && fraAdmin->isHidden() && !fuLoginOwnsLine())
+            if (fraData->isHidden() && fraAdmin->isHidden() && !loginOwnsLine())
                 cmdClose_Click();
             break;
         case ReplyCode::BG:
@@ -180,18 +180,18 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
         }
         }
     } catch (const platform::VbError &e) {
-        Save_ErrorLog(fuErrorLine("All_Data_Received_Analysys", e), true);
+        Save_ErrorLog(errorLine("All_Data_Received_Analysys", e), true);
     }
 }
 
-void frmMain::fuPaceReadout(std::optional<QString> &pending, const QString &text)
+void frmMain::paceReadout(std::optional<QString> &pending, const QString &text)
 {
     pending = text;
     if (!m_readoutPace.isActive())
         m_readoutPace.start(0); // at the end of this dispatch, both readouts together
 }
 
-void frmMain::fuShowPacedReadouts()
+void frmMain::showPacedReadouts()
 {
     if (!m_pendingValue && !m_pendingScale)
         return; // the readouts rest: the timer stays off

@@ -114,7 +114,7 @@ QString fuPPAStrToHexStr(const QString &text)
     }
     if (result.isEmpty()) {
         // Nothing produced (only an unclosed token): there is no trailing space to drop.
-        Save_ErrorLog(fuErrorLine("fuPPAStrToHexStr", err::InvalidProcedureCall,
+        Save_ErrorLog(errorLine("fuPPAStrToHexStr", err::InvalidProcedureCall,
                                   QStringLiteral("Invalid procedure call or argument")), true);
         return QStringLiteral("00");
     }
@@ -130,7 +130,7 @@ std::uint8_t Byte_Data_CheckSum_Function(const QByteArray &bytes)
     return std::uint8_t(sum & 0xFF);
 }
 
-QByteArray fuMakeFrame(QByteArrayView codeAndPayload)
+QByteArray makeFrame(QByteArrayView codeAndPayload)
 {
     QByteArray frame;
     frame.reserve(codeAndPayload.size() + 3);
@@ -143,7 +143,7 @@ QString fuHexStr_Data_CheckSum_Function(const QString &hexText)
 {
     const HexBytes data = hexBytes(hexText);
     if (data.failure) {
-        Save_ErrorLog(fuErrorLine("fuHexStr_Data_CheckSum_Function", *data.failure), true);
+        Save_ErrorLog(errorLine("fuHexStr_Data_CheckSum_Function", *data.failure), true);
         return QStringLiteral("00");
     }
     return fuByteToHexStr(Byte_Data_CheckSum_Function(data.bytes));
@@ -156,13 +156,13 @@ void fuSendByteStrComData(platform::CommControl &comm, QString &text)
         text = text + QLatin1Char(' ') + fuHexStr_Data_CheckSum_Function(text);
         const HexBytes frame = hexBytes(text);
         if (frame.failure) {
-            Save_ErrorLog(fuErrorLine("fuSendByteStrComData", *frame.failure), true);
+            Save_ErrorLog(errorLine("fuSendByteStrComData", *frame.failure), true);
             return;
         }
         if (comm.PortOpen())
             comm.Output(frame.bytes);
     } catch (const VbError &e) {
-        Save_ErrorLog(fuErrorLine("fuSendByteStrComData", e), true);
+        Save_ErrorLog(errorLine("fuSendByteStrComData", e), true);
     }
 }
 

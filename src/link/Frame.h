@@ -30,6 +30,6 @@ std::uint8_t Byte_Data_CheckSum_Function(const QByteArray &bytes);
 QString fuByteToHexStr(std::uint8_t value);
 
 // A whole frame from its code and payload bytes: 02, the bytes, 03, the checksum.
-QByteArray fuMakeFrame(QByteArrayView codeAndPayload);
+QByteArray makeFrame(QByteArrayView codeAndPayload);
 
 } // namespace modCommon

@@ -37,7 +37,7 @@ QDateTime now()
 
 QString logPath(const QString &prefix, const QDate &day)
 {
-    return QDir(platform::DataDir())
+    return QDir(platform::dataDir())
         .filePath(prefix + day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".TXT"));
 }
 
@@ -63,12 +63,12 @@ void appendLine(const QString &prefix, const QString &message, bool withTimeStam
 
 } // namespace
 
-QString EventLogPath()
+QString eventLogPath()
 {
     return logPath(QStringLiteral("LOG_"), now().date());
 }
 
-QString ErrorLogPath()
+QString errorLogPath()
 {
     return logPath(QStringLiteral("LOG_ERROR_"), now().date());
 }
@@ -103,15 +103,15 @@ QString fuGetTimeStamp()
     return fuGetTimeStamp(now());
 }
 
-QString fuErrorLine(const char *procedure, int number, const QString &description)
+QString errorLine(const char *procedure, int number, const QString &description)
 {
     return QString::fromLatin1(procedure) + QStringLiteral(" : (error ") + QString::number(number)
            + QStringLiteral(")  ") + description;
 }
 
-QString fuErrorLine(const char *procedure, const platform::VbError &error)
+QString errorLine(const char *procedure, const platform::VbError &error)
 {
-    return fuErrorLine(procedure, error.Number, error.Description);
+    return errorLine(procedure, error.Number, error.Description);
 }
 
 QString fuScrambleLogText(QString text)

@@ -6,7 +6,7 @@
 
 namespace modCommon {
 
-std::optional<std::int32_t> fuWholeNumber(QStringView text)
+std::optional<std::int32_t> wholeNumber(QStringView text)
 {
     text = text.trimmed();
     bool negative = false;
@@ -31,31 +31,31 @@ std::optional<std::int32_t> fuWholeNumber(QStringView text)
     return std::int32_t(value);
 }
 
-std::optional<std::int16_t> fuWholeNumber16(QStringView text)
+std::optional<std::int16_t> wholeNumber16(QStringView text)
 {
-    const auto value = fuWholeNumber(text);
+    const auto value = wholeNumber(text);
     if (!value || *value < std::numeric_limits<std::int16_t>::min()
         || *value > std::numeric_limits<std::int16_t>::max())
         return std::nullopt;
     return std::int16_t(*value);
 }
 
-bool fuIsNumericText(QStringView text)
+bool isNumericText(QStringView text)
 {
     static const QRegularExpression numeric(QStringLiteral("^ *[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+) *$"));
     return numeric.match(text).hasMatch();
 }
 
-std::optional<double> fuNumber(QStringView text)
+std::optional<double> numberValue(QStringView text)
 {
-    if (!fuIsNumericText(text))
+    if (!isNumericText(text))
         return std::nullopt;
     bool ok = false;
     const double v = text.trimmed().toString().remove(QLatin1Char('+')).toDouble(&ok);
     return ok ? std::optional<double>(v) : std::nullopt;
 }
 
-QString fuFormatFixed(double v, int decimals)
+QString formatFixed(double v, int decimals)
 {
     if (std::round(std::abs(v) * std::pow(10.0, decimals)) == 0)
         v = 0; // no "-0.00"

@@ -10,20 +10,20 @@ namespace modCommon {
 
 // A whole number: blanks around it, an optional sign, then decimal digits only (leading zeros
 // allowed). nullopt for anything else and for values outside 32 bits.
-std::optional<std::int32_t> fuWholeNumber(QStringView text);
+std::optional<std::int32_t> wholeNumber(QStringView text);
 
 // The same, limited to 16 bits.
-std::optional<std::int16_t> fuWholeNumber16(QStringView text);
+std::optional<std::int16_t> wholeNumber16(QStringView text);
 
 // A numeric text: blanks around it, an optional sign, digits with at most one decimal point
 // (always a point, whatever the locale). Letters, inner blanks and anything else fail.
-bool fuIsNumericText(QStringView text);
+bool isNumericText(QStringView text);
 
 // The value of a numeric text, or nullopt.
-std::optional<double> fuNumber(QStringView text);
+std::optional<double> numberValue(QStringView text);
 
 // v with exactly `decimals` digits after a decimal point and at least one before it ("#0.0000",
 // "##0.00"); a value that rounds to zero shows without a sign.
-QString fuFormatFixed(double v, int decimals);
+QString formatFixed(double v, int decimals);
 
 } // namespace modCommon

@@ -14,20 +14,20 @@
 
 namespace modCommon {
 
-QString SettingsPath()
+QString settingsPath()
 {
-    return QDir(platform::DataDir()).filePath(kSettingsFileName);
+    return QDir(platform::dataDir()).filePath(kSettingsFileName);
 }
 
 QString GetString_ofINI(const QString &section, const QString &key, const QString &defaultValue)
 {
-    QString value = platform::GetPrivateProfileString(section, key, defaultValue, 1024, SettingsPath());
+    QString value = platform::GetPrivateProfileString(section, key, defaultValue, 1024, settingsPath());
     return value.trimmed().remove(QChar(u'\0'));
 }
 
 void SetString_ofINI(const QString &section, const QString &key, const QString &value)
 {
-    platform::WritePrivateProfileString(section, key, value, SettingsPath());
+    platform::WritePrivateProfileString(section, key, value, settingsPath());
 }
 
 void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port)
@@ -48,7 +48,7 @@ void lf_StartMeasure(platform::CommControl &comm, const std::int16_t &port)
         comm.setPortOpen(true);
         comm.setInBufferCount(0);
     } catch (const platform::VbError &e) {
-        Save_ErrorLog(fuErrorLine("lf_StartMeasure", e), true);
+        Save_ErrorLog(errorLine("lf_StartMeasure", e), true);
     }
 }
 

@@ -32,21 +32,21 @@ inline const QString kSettingsFileName = QStringLiteral("vantor_cal.ini");
 inline const QString kSection = QStringLiteral("ItemIndex");
 
 // ---- Settings file ----
-QString SettingsPath();
+QString settingsPath();
 QString GetString_ofINI(const QString &section, const QString &key, const QString &defaultValue);
 void SetString_ofINI(const QString &section, const QString &key, const QString &value);
 
 // ---- Logs ----
-QString EventLogPath();                 // today's event log
-QString ErrorLogPath();                 // today's error log
+QString eventLogPath();                 // today's event log
+QString errorLogPath();                 // today's error log
 void Save_EventLog(const QString &message, bool withTimeStamp);
 void Save_ErrorLog(const QString &message, bool withTimeStamp);
 QString fuGetTimeStamp();               // "HH:MM:SS(mmm)", local time
 QString fuGetTimeStamp(const QDateTime &at);
 
 // "<procedure> : (error <n>)  <description>", the line every error handler hands on.
-QString fuErrorLine(const char *procedure, int number, const QString &description);
-QString fuErrorLine(const char *procedure, const platform::VbError &error);
+QString errorLine(const char *procedure, int number, const QString &description);
+QString errorLine(const char *procedure, const platform::VbError &error);
 
 // Shifts every character by a random 0-9 and appends the shift digits: "abc" -> "bbe102"
 // for the shifts 1, 0, 2. Throws VbError 5 when a shifted code would pass 255.

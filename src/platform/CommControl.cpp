@@ -34,7 +34,7 @@ bool CommControl::PortOpen() const
     return m_port->isOpen();
 }
 
-QString CommControl::DeviceName() const
+QString CommControl::deviceName() const
 {
     return m_port->isOpen() ? m_device : QString();
 }
@@ -50,7 +50,7 @@ void CommControl::setPortOpen(bool open)
         throw VbError(err::PortAlreadyOpen, QStringLiteral("Port already open"));
 
     // Open the device itself, not a link to it: the lock file is named after the path given.
-    const QString device = ResolvedPortDevice(m_commPort);
+    const QString device = resolvedPortDevice(m_commPort);
     if (device.isEmpty())
         throw VbError(err::InvalidPortNumber, QStringLiteral("Invalid port number"));
     m_port->setPortName(device);
@@ -67,7 +67,7 @@ void CommControl::setPortOpen(bool open)
             // Qt says "permission" both for a port held by another program and for one this
             // user may not open: tell the technician which.
             bool denied = false;
-            const QString why = PortRefusal(device, &denied);
+            const QString why = portRefusal(device, &denied);
             if (denied)
                 throw VbError(err::HardwareNotAvailable, why);
             throw VbError(err::PortAlreadyOpen,
@@ -328,7 +328,7 @@ void CommControl::onError(QSerialPort::SerialPortError error)
         if (!m_port->isOpen())
             return;
         closePort();
-        m_commEvent = comEventDeviceLost;
+        m_commEvent = deviceLostEvent;
         emit OnComm();
     }, Qt::QueuedConnection);
 }

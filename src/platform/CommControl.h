@@ -54,7 +54,7 @@ class CommControl : public QObject
     Q_OBJECT
 public:
     static constexpr int comEvReceive = 2;
-    static constexpr int comEventDeviceLost = 1010;
+    static constexpr int deviceLostEvent = 1010;
 
     explicit CommControl(QObject *parent = nullptr);
     ~CommControl() override;
@@ -84,7 +84,7 @@ public:
     int InputLen() const { return m_inputLen; }
 
     // The device path of the open port ("" while closed).
-    QString DeviceName() const;
+    QString deviceName() const;
 
 signals:
     void OnComm();

@@ -20,7 +20,7 @@ void setMsgBoxHandler(MsgBoxHandler h)
 
 int MsgBox(const QString &prompt, int style, const QString &title)
 {
-    MsgBoxRequest request{prompt, style, title.isEmpty() ? ExeName() : title};
+    MsgBoxRequest request{prompt, style, title.isEmpty() ? exeName() : title};
     if (handler())
         return handler()(request);
 

@@ -6,14 +6,14 @@
 
 namespace platform {
 
-QString PortDeviceName(int n)
+QString portDeviceName(int n)
 {
     if (n < 1 || n > 255)
         return {};
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(n);
 #else
-    const QString link = QDir(DataDir()).filePath(QStringLiteral("COM%1").arg(n));
+    const QString link = QDir(dataDir()).filePath(QStringLiteral("COM%1").arg(n));
     const QFileInfo info(link);
     if (info.exists() || info.isSymLink())
         return link;
@@ -29,9 +29,9 @@ QString PortDeviceName(int n)
 #endif
 }
 
-QString ResolvedPortDevice(int n)
+QString resolvedPortDevice(int n)
 {
-    const QString name = PortDeviceName(n);
+    const QString name = portDeviceName(n);
 #ifdef Q_OS_WIN
     return name;
 #else
@@ -109,7 +109,7 @@ bool deniedToThisUser(const QString &device)
 
 } // namespace
 
-bool PortCanBeOpened(int n)
+bool portCanBeOpened(int n)
 {
 #ifdef Q_OS_WIN
     if (n < 1)
@@ -121,7 +121,7 @@ bool PortCanBeOpened(int n)
     CloseHandle(h);
     return true;
 #else
-    const QString device = ResolvedPortDevice(n);
+    const QString device = resolvedPortDevice(n);
     if (device.isEmpty() || lockedByAnotherHolder(device))
         return false;
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -132,7 +132,7 @@ bool PortCanBeOpened(int n)
 #endif
 }
 
-QString PermissionRemedy()
+QString permissionRemedy()
 {
 #ifdef Q_OS_LINUX
     return QStringLiteral("add the user to the dialout group (sudo usermod -aG dialout $USER) and log in again.");
@@ -141,7 +141,7 @@ QString PermissionRemedy()
 #endif
 }
 
-QString PortRefusal(const QString &device, bool *denied)
+QString portRefusal(const QString &device, bool *denied)
 {
     if (denied)
         *denied = false;
@@ -154,7 +154,7 @@ QString PortRefusal(const QString &device, bool *denied)
     if (deniedToThisUser(device)) {
         if (denied)
             *denied = true;
-        return QStringLiteral("Permission denied for %1: ").arg(device) + PermissionRemedy();
+        return QStringLiteral("Permission denied for %1: ").arg(device) + permissionRemedy();
     }
     if (const auto pid = lockHolder(device))
         return *pid > 0 ? QStringLiteral("Port already open by another program (process %1)").arg(*pid)
@@ -163,21 +163,21 @@ QString PortRefusal(const QString &device, bool *denied)
 #endif
 }
 
-int PortsDeniedToThisUser()
+int portsDeniedToThisUser()
 {
     int count = 0;
     for (int n = 1; n <= 16; ++n) {
         bool denied = false;
-        PortRefusal(ResolvedPortDevice(n), &denied);
+        portRefusal(resolvedPortDevice(n), &denied);
         count += denied ? 1 : 0;
     }
     return count;
 }
 
-QString PortDescription(int n)
+QString portDescription(int n)
 {
-    const QString name = PortDeviceName(n);
-    const QString device = ResolvedPortDevice(n);
+    const QString name = portDeviceName(n);
+    const QString device = resolvedPortDevice(n);
     QString text = QStringLiteral("COM%1").arg(n);
     if (!name.isEmpty() && name != text)
         text += QStringLiteral(": ") + name;

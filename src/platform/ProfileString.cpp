@@ -98,7 +98,7 @@ Location locate(QByteArrayView contents, const QString &section, const QString &
 
 } // namespace
 
-std::optional<QString> ProfileValue(const QByteArray &contents, const QString &section, const QString &key)
+std::optional<QString> profileValue(const QByteArray &contents, const QString &section, const QString &key)
 {
     const Location at = locate(contents, section, key);
     if (at.keyStart < 0)
@@ -109,7 +109,7 @@ std::optional<QString> ProfileValue(const QByteArray &contents, const QString &s
     return QString::fromLatin1(value.data(), value.size());
 }
 
-QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
+QByteArray profileWithValue(const QByteArray &contents, const QString &section, const QString &key,
                             const QString &value)
 {
     // Lines we write end as the file's lines do: CR LF unless the file uses LF alone. A last
@@ -133,7 +133,7 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 {
     const int limit = qMax(0, size - 1);
     const auto data = readProfile(path);
-    const std::optional<QString> value = data ? ProfileValue(*data, section, key) : std::nullopt;
+    const std::optional<QString> value = data ? profileValue(*data, section, key) : std::nullopt;
     return value.value_or(defaultValue).left(limit);
 }
 
@@ -146,7 +146,7 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(ProfileWithValue(*data, section, key, value));
+    file.write(profileWithValue(*data, section, key, value));
     return file.commit();
 }
 

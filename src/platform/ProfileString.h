@@ -26,9 +26,9 @@ bool WritePrivateProfileString(const QString &section, const QString &key, const
 
 // The same rules on a file's contents in memory.
 // The value of key in section, or nullopt when the section or key is missing.
-std::optional<QString> ProfileValue(const QByteArray &contents, const QString &section, const QString &key);
+std::optional<QString> profileValue(const QByteArray &contents, const QString &section, const QString &key);
 // The contents with key in section set to value.
-QByteArray ProfileWithValue(const QByteArray &contents, const QString &section, const QString &key,
+QByteArray profileWithValue(const QByteArray &contents, const QString &section, const QString &key,
                             const QString &value);
 
 } // namespace platform

@@ -15,7 +15,7 @@ QString &programDirOverride()
 }
 } // namespace
 
-QString ProgramDir()
+QString programDir()
 {
     if (!programDirOverride().isEmpty())
         return programDirOverride();
@@ -27,30 +27,29 @@ void setProgramDirForTesting(const QString &dir)
     programDirOverride() = dir;
 }
 
-bool IsInstalledCopy(const QString &programDir)
+bool isInstalledCopy(const QString &folder)
 {
-    return QFileInfo::exists(QDir(programDir).filePath(QStringLiteral(VANTOR_INSTALL_MARKER)));
+    return QFileInfo::exists(QDir(folder).filePath(QStringLiteral(VANTOR_INSTALL_MARKER)));
 }
 
-QStringList LeftoversBesideProgram(const QString &programDir)
+QStringList leftoversBesideProgram(const QString &folder)
 {
-    if (!IsInstalledCopy(programDir))
+    if (!isInstalledCopy(folder))
         return {};
     static const QRegularExpression ours(QStringLiteral("^(vantor_cal\\.ini|LOG_(ERROR_)?[0-9]{8}\\.TXT|COM[0-9]+)$"));
     QStringList found;
-    const auto files = QDir(programDir).entryInfoList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    const auto files = QDir(folder).entryInfoList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     for (const QFileInfo &file : files)
         if (ours.match(file.fileName()).hasMatch())
             found << file.filePath();
     return found;
 }
 
-QString ChooseDataDir(const QString &programDir)
+QString chooseDataDir(const QString &folder)
 {
-    if (!IsInstalledCopy(programDir)) {
-        const QFileInfo folder(programDir);
-        if (folder.isWritable() || QFileInfo::exists(QDir(programDir).filePath(QStringLiteral("vantor_cal.ini"))))
-            return programDir;
+    if (!isInstalledCopy(folder)) {
+        if (QFileInfo(folder).isWritable() || QFileInfo::exists(QDir(folder).filePath(QStringLiteral("vantor_cal.ini"))))
+            return folder;
     }
     // The console's AppLocalDataLocation, named so that the virtual scale finds the same folder.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
@@ -59,11 +58,11 @@ QString ChooseDataDir(const QString &programDir)
     return data;
 }
 
-QString DataDir()
+QString dataDir()
 {
     if (!programDirOverride().isEmpty())
-        return ChooseDataDir(programDirOverride());
-    static const QString dir = ChooseDataDir(ProgramDir());
+        return chooseDataDir(programDirOverride());
+    static const QString dir = chooseDataDir(programDir());
     return dir;
 }
 
@@ -74,7 +73,7 @@ void preferLightweightGuiBackends()
             qputenv(name, "1");
 }
 
-QString ExeName()
+QString exeName()
 {
     const QString path = QCoreApplication::applicationFilePath();
     return path.isEmpty() ? QStringLiteral("vantor_cal") : QFileInfo(path).completeBaseName();

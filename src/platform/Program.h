@@ -7,7 +7,7 @@
 namespace platform {
 
 // Folder of the executable. Tests point it at a temporary folder.
-QString ProgramDir();
+QString programDir();
 void setProgramDirForTesting(const QString &dir);
 
 // Where the settings file, the daily logs and the COM<n> links live.
@@ -19,18 +19,18 @@ void setProgramDirForTesting(const QString &dir);
 //   is writable for this user or already holds the settings file (a copy on read-only media with
 //   its settings beside it); else in the user's data folder as well.
 // Decided once a run.
-QString DataDir();
+QString dataDir();
 // The same rule for a given program folder, decided afresh.
-QString ChooseDataDir(const QString &programDir);
+QString chooseDataDir(const QString &folder);
 
 // True for a copy that an install put there: the install leaves a marker file at a fixed place
 // relative to the program (<prefix>/share/vantor_cal/installed beside <prefix>/bin), which a
 // build folder or an unpacked zip does not have.
-bool IsInstalledCopy(const QString &programDir);
+bool isInstalledCopy(const QString &folder);
 
 // Files of ours that an earlier version left beside an installed program (settings, logs, port
 // links). An installed copy neither reads nor writes them; empty for a portable copy.
-QStringList LeftoversBesideProgram(const QString &programDir);
+QStringList leftoversBesideProgram(const QString &folder);
 
 // Before the application object, unless the user's environment says otherwise:
 // - Qt's own event dispatcher instead of GLib's: the console needs no GLib integration, and the
@@ -41,6 +41,6 @@ QStringList LeftoversBesideProgram(const QString &programDir);
 void preferLightweightGuiBackends();
 
 // Executable name without extension; message boxes use it as their title.
-QString ExeName();
+QString exeName();
 
 } // namespace platform

@@ -67,15 +67,15 @@ frmPortScan::frmPortScan(QWidget *parent) : QDialog(parent)
     lstvPortScanResult->setSelectionMode(QAbstractItemView::SingleSelection);
     platform::placeTw(lstvPortScanResult, 120, 435, 5145, 2835);
 
-    lblPermission = new QLabel(this);
-    lblPermission->setObjectName(QStringLiteral("lblPermission"));
-    lblPermission->setWordWrap(true);
-    lblPermission->setMargin(platform::tw(60));
-    lblPermission->setFont(platform::vbFont(QStringLiteral("Arial"), 9, false));
-    lblPermission->setAutoFillBackground(true);
-    platform::setBackColor(lblPermission, RGB(255, 255, 192));
-    platform::placeTw(lblPermission, 135, 2295, 5115, 960); // over the list's lower part
-    lblPermission->hide();
+    permissionNote = new QLabel(this);
+    permissionNote->setObjectName(QStringLiteral("permissionNote"));
+    permissionNote->setWordWrap(true);
+    permissionNote->setMargin(platform::tw(60));
+    permissionNote->setFont(platform::vbFont(QStringLiteral("Arial"), 9, false));
+    permissionNote->setAutoFillBackground(true);
+    platform::setBackColor(permissionNote, RGB(255, 255, 192));
+    platform::placeTw(permissionNote, 135, 2295, 5115, 960); // over the list's lower part
+    permissionNote->hide();
 
     cmdSearch = button(this, "cmdSearch", QStringLiteral("Search"), 810);
     cmdApply = button(this, "cmdApply", QStringLiteral("Apply"), 2077);
@@ -106,7 +106,7 @@ void frmPortScan::Form_Load()
 
 bool frmPortScan::COM_Available(const std::int16_t &intTempComport)
 {
-    return platform::PortCanBeOpened(intTempComport);
+    return platform::portCanBeOpened(intTempComport);
 }
 
 void frmPortScan::cmdSearch_Click()
@@ -118,16 +118,16 @@ void frmPortScan::cmdSearch_Click()
         auto *row = new QTreeWidgetItem(lstvPortScanResult);
         row->setText(0, QStringLiteral("Port Number") + QStringLiteral(" : ") + QStringLiteral(" %1").arg(port));
         row->setText(1, QStringLiteral("Possible"));
-        row->setToolTip(0, platform::PortDescription(port));
+        row->setToolTip(0, platform::portDescription(port));
         row->setToolTip(1, row->toolTip(0));
         cmdApply->setEnabled(true);
     }
     cmdSearch->setEnabled(false);
-    if (const int denied = platform::PortsDeniedToThisUser()) {
-        lblPermission->setText(QStringLiteral("%1 serial port(s) exist that this user may not open. To use them, ")
+    if (const int denied = platform::portsDeniedToThisUser()) {
+        permissionNote->setText(QStringLiteral("%1 serial port(s) exist that this user may not open. To use them, ")
                                    .arg(denied)
-                               + platform::PermissionRemedy());
-        lblPermission->show();
+                               + platform::permissionRemedy());
+        permissionNote->show();
     }
     // As a list view does, the first row starts selected, and the list takes the focus.
     if (lstvPortScanResult->topLevelItemCount() > 0)
@@ -144,7 +144,7 @@ void frmPortScan::lstvPortScanResult_DblClick()
     if (!selected || !selected->isSelected())
         return; // rows but none selected: nothing to test
     // The row's last two characters are the port number (" 3", "12").
-    const auto number = modCommon::fuWholeNumber16(selected->text(0).right(2));
+    const auto number = modCommon::wholeNumber16(selected->text(0).right(2));
     intSelectPortNum = number.value_or(0);
     ConnectMachine_Close_Comport();
     if (intSelectPortNum < 1)
@@ -204,7 +204,7 @@ bool frmPortScan::Machine_Connection_State_Test_Serial_Port_Setting(const std::i
                 platform::MsgBox(QStringLiteral("Error Code : ") + QString::number(e.Number)
                                      + QStringLiteral("\r\n\r\n") + QStringLiteral("Error Description :")
                                      + e.Description,
-                                 platform::vbOKOnly | platform::vbCritical, platform::ExeName());
+                                 platform::vbOKOnly | platform::vbCritical, platform::exeName());
             result = false;
             failed = true;
         }

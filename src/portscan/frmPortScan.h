@@ -32,7 +32,7 @@ public:
     platform::Shape *shpConnectMachine;
     QLabel *lblSelectPortNumber;
     QTreeWidget *lstvPortScanResult;
-    QLabel *lblPermission; // shown when ports exist that this user may not open
+    QLabel *permissionNote; // shown when ports exist that this user may not open
     QPushButton *cmdSearch;
     QPushButton *cmdApply;
     QPushButton *cmdClose;

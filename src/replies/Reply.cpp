@@ -30,7 +30,7 @@ public:
 
     std::optional<std::int32_t> whole(const QString &text)
     {
-        const auto value = modCommon::fuWholeNumber(text);
+        const auto value = modCommon::wholeNumber(text);
         if (m_failure || !value)
             return fail(notANumber());
         return value;
@@ -38,7 +38,7 @@ public:
 
     std::optional<double> number(const QString &text)
     {
-        const auto value = modCommon::fuNumber(text);
+        const auto value = modCommon::numberValue(text);
         if (m_failure || !value)
             return fail(notANumber());
         return value;
@@ -81,7 +81,7 @@ void readFields(ReplyCode code, FieldReader &in, QStringList &out)
     case ReplyCode::AR:
         if (const auto raw = in.text(2, 6))
             if (const auto value = in.number(*raw))
-                add(modCommon::fuFormatFixed(double(float(*value) / 10000.0f), 4));
+                add(modCommon::formatFixed(double(float(*value) / 10000.0f), 4));
         break;
     case ReplyCode::WC: {
         const auto digital = in.text(0, 5);
@@ -94,7 +94,7 @@ void readFields(ReplyCode code, FieldReader &in, QStringList &out)
             break;
         const auto hundredths = in.whole((*sign == QLatin1String("-") ? QStringLiteral("-") : QString()) + *weight);
         if (hundredths)
-            add(modCommon::fuFormatFixed(*hundredths / 100.0, 2));
+            add(modCommon::formatFixed(*hundredths / 100.0, 2));
         break;
     }
     case ReplyCode::BA:
@@ -107,7 +107,7 @@ void readFields(ReplyCode code, FieldReader &in, QStringList &out)
 
 } // namespace
 
-DecodedReply fuDecodeReply(const std::uint8_t *recvBuf, std::int32_t bufSize, std::int32_t recvCnt)
+DecodedReply decodeReply(const std::uint8_t *recvBuf, std::int32_t bufSize, std::int32_t recvCnt)
 {
     DecodedReply reply;
     if (recvCnt < 3)

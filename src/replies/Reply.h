@@ -39,6 +39,6 @@ struct DecodedReply
 // Decodes the frame in recvBuf whose checksum byte is at recvCnt. A frame with nothing between
 // its start and end bytes, and a code not in the table (codes are case-sensitive), decode as
 // Ignored without failure; a single byte between them is Ignored with failure 9 (no code).
-DecodedReply fuDecodeReply(const std::uint8_t *recvBuf, std::int32_t bufSize, std::int32_t recvCnt);
+DecodedReply decodeReply(const std::uint8_t *recvBuf, std::int32_t bufSize, std::int32_t recvCnt);
 
 } // namespace replies

@@ -36,7 +36,7 @@ ConsoleFixture::~ConsoleFixture()
 
 QStringList ConsoleFixture::log() const
 {
-    QFile f(modCommon::EventLogPath());
+    QFile f(modCommon::eventLogPath());
     QStringList lines;
     if (!f.open(QIODevice::ReadOnly))
         return lines;
@@ -66,7 +66,7 @@ QList<QByteArray> ConsoleFixture::frames(int quietMs)
 
 void ConsoleFixture::reply(const QByteArray &codeAndPayload)
 {
-    device.write(modCommon::fuMakeFrame(codeAndPayload));
+    device.write(modCommon::makeFrame(codeAndPayload));
 }
 
 FakeScale::FakeScale(ConsoleFixture &f) : m_f(f), m_in(f.device.masterFd(), QSocketNotifier::Read)
