@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,7 +52,11 @@ private slots:
         });
         setScrambleDigitsForTesting([] { return 1; });
     }
-    void cleanup() { setScrambleDigitsForTesting(nullptr); }
+    void cleanup()
+    {
+        setScrambleDigitsForTesting(nullptr);
+        QLocale::setDefault(QLocale::system());
+    }
 
     void layoutAsAUserSeesIt()
     {
@@ -571,6 +576,26 @@ private slots:
         QCOMPARE(f.w->shpAccelPanel->FillColor(), platform::RGB(238, 145, 170));
         QCOMPARE(f.log(), QStringList{"GRAVITY VALUE => READ OK : 9.7982"});
         QVERIFY(f.errors.isEmpty());
+    }
+
+    // With a decimal comma: both readouts show it, and a typed gravity may use it or a point.
+    // The bytes on the line stay the same.
+    void decimalCommaLocale()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        ConsoleFixture f;
+        f.w->fraMain->hide();
+        f.w->fraData->show();
+        f.reply("AR00097982");
+        f.reply("WC00042,01234-");
+        QTRY_COMPARE(f.w->lblScale->text(), QStringLiteral("-12,34"));
+        QCOMPARE(f.w->txtAccelRead->text(), QStringLiteral("9,7982"));
+        for (const char *typed : {"9,81", "9.81"}) {
+            f.w->txtAccel->setText(typed);
+            f.w->cmdAccelWrite_Click();
+            QCOMPARE(f.w->txtAccel->text(), QStringLiteral("9,8100"));
+            QCOMPARE(f.device.drain(80), makeFrame("AW00098100"));
+        }
     }
 
     void shortRepliesStopWhereTheyFail()

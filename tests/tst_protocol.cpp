@@ -2,11 +2,13 @@
 // byte, and the decoding of a reply into the values the window shows.
 #include "CommControl.h"
 #include "Frame.h"
+#include "Numbers.h"
 #include "Pty.h"
 #include "Reception.h"
 #include "Reply.h"
 #include "modCommon.h"
 
+#include <QLocale>
 #include <QTest>
 
 using namespace modCommon;
@@ -75,6 +77,7 @@ private slots:
         QTest::newRow("unclosed token dropped") << "{02}A{12" << "02 41";
         QTest::newRow("escape and CR LF removed") << "A^[B\r\nC" << "41 42 43";
         QTest::newRow("spaces only") << "   " << "00";
+        QTest::newRow("other white space is kept") << "\t{02}\n" << "09 02 0A";
         QTest::newRow("high characters") << QString("{02}") + QChar(0xE9) + QChar(0x20AC) << "02 E9 3F";
         QTest::newRow("login with user 2")
             << "{02}AC123456789011234{32}{03}"
@@ -178,6 +181,21 @@ private slots:
         QCOMPARE(receive(n, QByteArray(100000, char(0xFF))), L{});
         QCOMPARE(n.RecvCnt, replies::kRecvBufSize);
         QCOMPARE(receive(n, makeFrame("SP")), L{"SP"});
+    }
+
+    // What rounds to zero shows without a sign; the decimal separator is the locale's.
+    void numberTexts()
+    {
+        QCOMPARE(formatFixed(-0.004, 2), QStringLiteral("0.00"));
+        QCOMPARE(formatFixed(-0.00004, 4), QStringLiteral("0.0000"));
+        QCOMPARE(formatFixed(-0.05, 2), QStringLiteral("-0.05"));
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(formatFixed(1234.5, 2), QStringLiteral("1234,50"));
+        QCOMPARE(typedNumberValue(u" 9,8 "), std::optional<double>(9.8));
+        QCOMPARE(typedNumberValue(u"9.8"), std::optional<double>(9.8));
+        QCOMPARE(numberValue(u"9,8"), std::nullopt); // what comes from the line never follows the locale
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(typedNumberValue(u"9,8"), std::nullopt);
     }
 
     void decoding_data()

@@ -49,6 +49,9 @@ private slots:
         QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("3"));
         QCOMPARE(GetString_ofINI(kSection, "Admin_Sel", "0"), QStringLiteral("\"1\""));
         QCOMPARE(GetString_ofINI(kSection, "Empty", "x"), QStringLiteral("\""));
+        // Only spaces are trimmed around a value.
+        dir.write(kSettingsFileName, "[ItemIndex]\r\nCom_Port=\" \t4\r \"\r\n");
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("\t4\r"));
     }
 
     void writingKeepsEverythingElse()

@@ -141,11 +141,11 @@ void frmMain::cmdAccelWrite_Click()
     // On any failure nothing is sent and Timer2, armed first, reports it.
     try {
         Timer2.setEnabled(true);
-        const auto typed = numberValue(txtAccel->text());
+        const auto typed = typedNumberValue(txtAccel->text());
         if (!typed)
             throw platform::VbError(platform::err::TypeMismatch, QStringLiteral("Type mismatch"));
         txtAccel->setText(formatFixed(float(*typed), 4));
-        const auto shown = numberValue(txtAccel->text());
+        const auto shown = typedNumberValue(txtAccel->text());
         if (!shown)
             throw platform::VbError(platform::err::TypeMismatch, QStringLiteral("Type mismatch"));
         // In double precision a value far out of range is just out of range, not an overflow.

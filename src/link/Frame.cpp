@@ -83,7 +83,7 @@ QString fuByteToHexStr(std::uint8_t value)
 
 QString fuPPAStrToHexStr(const QString &text)
 {
-    QString s = text.trimmed();
+    QString s = text; // every space goes; other white space (a tab) is a character like any other
     s.remove(QLatin1Char(' '));
     s.replace(QLatin1String("{STX}"), QLatin1String("{02}"));
     s.replace(QLatin1String("{ETX}"), QLatin1String("{03}"));

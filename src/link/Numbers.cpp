@@ -1,5 +1,6 @@
 #include "Numbers.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -55,11 +56,23 @@ std::optional<double> numberValue(QStringView text)
     return ok ? std::optional<double>(v) : std::nullopt;
 }
 
+std::optional<double> typedNumberValue(QStringView text)
+{
+    const QString point = QLocale().decimalPoint();
+    if (point == QLatin1String("."))
+        return numberValue(text);
+    return numberValue(text.toString().replace(point, QLatin1String(".")));
+}
+
 QString formatFixed(double v, int decimals)
 {
     if (std::round(std::abs(v) * std::pow(10.0, decimals)) == 0)
         v = 0; // no "-0.00"
-    return QString::number(v, 'f', decimals);
+    QString text = QString::number(v, 'f', decimals);
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String("."))
+        text.replace(QLatin1Char('.'), point);
+    return text;
 }
 
 } // namespace modCommon

@@ -21,8 +21,14 @@ QString settingsPath()
 
 QString GetString_ofINI(const QString &section, const QString &key, const QString &defaultValue)
 {
-    QString value = platform::GetPrivateProfileString(section, key, defaultValue, 1024, settingsPath());
-    return value.trimmed().remove(QChar(u'\0'));
+    // Spaces around the value go, other white space (a tab, a line end) stays.
+    const QString read = platform::GetPrivateProfileString(section, key, defaultValue, 1024, settingsPath());
+    QStringView value = read;
+    while (value.startsWith(u' '))
+        value = value.sliced(1);
+    while (value.endsWith(u' '))
+        value.chop(1);
+    return value.toString().remove(QChar(u'\0'));
 }
 
 void SetString_ofINI(const QString &section, const QString &key, const QString &value)
