@@ -638,7 +638,8 @@ private slots:
             (pounds ? f.w->fraData : f.w->fraAdmin)->show();
             gbIsLb = pounds;
             f.w->Timer2.setEnabled(true);
-            f.reply("WC12345,01234-");
+            // A burst: the readouts end on its last report.
+            f.device.write(makeFrame("WC11111,01111-") + makeFrame("WC22222,02222-") + makeFrame("WC12345,01234-"));
             QTRY_COMPARE(f.w->lblScale->text(), QStringLiteral("-12.34"));
             QCOMPARE(f.w->lblValue->text(), QStringLiteral("12345"));
             QVERIFY(f.w->Timer2.Enabled() && !f.w->Timer4.Enabled());

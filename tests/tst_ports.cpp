@@ -162,7 +162,7 @@ private slots:
     void testingPortsOneAfterAnother()
     {
         ProgramFolder dir;
-        Ports ports(dir, {3, 4});
+        Ports ports(dir, {3, 12});
         gnComPortNo = 1;
         frmPortScan w;
         w.cmdSearch_Click();
@@ -177,11 +177,11 @@ private slots:
         const QString port3 = w.comConnectMachine.deviceName();
 
         doubleClickRow(w, 1);
-        QCOMPARE(w.lblSelectPortNumber->text(), QStringLiteral("Port 4  Connect"));
+        QCOMPARE(w.lblSelectPortNumber->text(), QStringLiteral("Port 12  Connect"));
         checkConnectedRow(w, 1);
-        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("4"));
-        QCOMPARE(gnComPortNo, std::int16_t(4));
-        QSerialPort freed(port3); // port 3 was closed before port 4 opened
+        QCOMPARE(GetString_ofINI(kSection, "Com_Port", "1"), QStringLiteral("12"));
+        QCOMPARE(gnComPortNo, std::int16_t(12));
+        QSerialPort freed(port3); // port 3 was closed before port 12 opened
         QVERIFY(freed.open(QIODevice::ReadWrite));
         QVERIFY(m_boxes.isEmpty());
     }

@@ -27,6 +27,7 @@ class tst_Session : public QObject
     Q_OBJECT
 
     QStringList m_boxes;
+    int m_attempts = 0; // failed openings of the port, from the error log
 
     static void click(QPushButton *b) { QTest::mouseClick(b, Qt::LeftButton); }
     static double shownWeight(frmMain &w) { return w.lblScale->text().toDouble(); }
@@ -40,6 +41,7 @@ private slots:
             return (r.style & 0x0F) == platform::vbYesNo ? int(platform::vbYes) : int(platform::vbOK);
         });
     }
+    void cleanup() { setErrorLogObserverForTesting(nullptr); }
 
     void technicianSession()
     {
@@ -154,9 +156,12 @@ private slots:
         w.cmdCheck->click();
         QTRY_VERIFY_WITH_TIMEOUT(w.m_framesDispatched > 10, 10000);
 
+        m_attempts = 0;
+        setErrorLogObserverForTesting([this](const QString &line) { m_attempts += line.startsWith("lf_StartMeasure"); });
         scale.command("unplug");
         QTRY_VERIFY_WITH_TIMEOUT(!w.MSComm.PortOpen(), 10000);
         QVERIFY(w.reconnectTimer.Enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(m_attempts >= 2, 10000); // it keeps trying after a failed attempt
         scale.command("plug");
         QVERIFY(scale.waitForOutput("ok plug"));
         QElapsedTimer back;
