@@ -36,15 +36,48 @@ DeviceSettings DeviceSettings::fromJson(const QJsonObject &o)
     return d;
 }
 
-ScaleModel::ScaleModel(quint32 seed, DeviceSettings settings)
-    : m_settings(std::move(settings)), m_random(seed)
+ScaleModel::ScaleModel(quint32 seed, DeviceSettings settings, Imperfections imperfections)
+    : m_settings(std::move(settings)), m_random(seed), m_imperfections(std::move(imperfections))
 {
+    m_clock.start();
+}
+
+bool ScaleModel::isPosition(const QString &name)
+{
+    static const QStringList named = {QStringLiteral("centre"), QStringLiteral("fl"), QStringLiteral("rl"),
+                                      QStringLiteral("rr"), QStringLiteral("fr")};
+    if (named.contains(name))
+        return true;
+    bool ok = false;
+    const int support = name.startsWith(QLatin1Char('s')) ? name.mid(1).toInt(&ok) : 0;
+    return ok && support >= 1 && support <= 16;
+}
+
+void ScaleModel::setLoadKg(double kg, const QString &position)
+{
+    m_fromKg = feltKg();
+    m_stepAtMs = m_clock.elapsed();
+    m_targetKg = kg;
+    m_position = position;
+}
+
+double ScaleModel::feltKg() const
+{
+    const Imperfections &im = m_imperfections;
+    const double third = im.capacityKg / 3;
+    const double ratio = im.capacityKg > 0 ? m_targetKg / im.capacityKg : 0;
+    const double settled = m_targetKg + im.linearityKg * ratio * ratio
+                           + (third > 0 ? im.eccentricityKg.value(m_position) * m_targetKg / third : 0);
+    const qint64 since = m_clock.elapsed() - m_stepAtMs;
+    if (im.settleMs <= 0 || since >= im.settleMs)
+        return settled;
+    return m_fromKg + (settled - m_fromKg) * double(since) / im.settleMs;
 }
 
 double ScaleModel::rawCounts(bool withNoise)
 {
-    const double noise = withNoise ? double(m_random.bounded(5)) - 2.0 : 0.0; // +-2 counts
-    return kOffsetCounts + kGainCounts * m_loadKg + noise;
+    const double noise = withNoise ? double(m_random.bounded(3)) - 1.0 : 0.0; // +-1 count
+    return kOffsetCounts + kGainCounts * feltKg() + noise;
 }
 
 double ScaleModel::shownWeight(bool withNoise)

@@ -1,10 +1,13 @@
 #pragma once
 // The virtual scale's device model, without any I/O.
 //
-// A load cell behind an A/D converter: raw counts = offset + gain x load + a little noise.
-// The shown weight is (raw - zero) / span + trim, in kilograms, or times 2.20462 in pounds.
-// Calibration sets zero (BG00, BG01 with the platter empty) and span (BG02 with 50 kg, BG03 with
-// 100 kg on the platter); the trims move the shown weight by 10 g or 100 g.
+// A load cell behind an A/D converter: raw counts = offset + gain x the mass the cell feels + a
+// count of noise either way. The cell feels the load, plus an eccentricity error where the load stands off the
+// centre, plus a linearity error that grows with the square of the load; a new load settles over
+// a while instead of jumping. The shown weight is (raw - zero) / span + trim, in kilograms, or
+// times 2.20462 in pounds. Calibration sets zero (BG00, BG01 with the platter empty) and span
+// (BG02 with 50 kg, BG03 with 100 kg on the platter); the trims move the shown weight by 10 g or
+// 100 g. The factory span is a little off: 50 kg shows as 51.02 kg until calibrated with 50 kg.
 //
 // Replies carry the layout the console reads:
 //   AC                 login accepted (a refused login gets no reply)
@@ -19,6 +22,8 @@
 //   WC + ddddd + "," + wwwww + sign    live weight: raw counts, |weight| x 100, "-" or "+"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QString>
@@ -34,12 +39,21 @@ struct DeviceSettings
     int gravity = 97982;       // m/s^2 x 10000
     bool pounds = true;
     bool automaticMode = false;
-    double zeroCounts = 7950;  // factory calibration, a little off
-    double spanCounts = 392;   // counts per kg
+    double zeroCounts = 8000;  // factory calibration: zero right,
+    double spanCounts = 392;   // counts per kg a little off
     double trimKg = 0;
 
     QJsonObject toJson() const;
     static DeviceSettings fromJson(const QJsonObject &o);
+};
+
+// How the virtual platform differs from an ideal one.
+struct Imperfections
+{
+    double capacityKg = 150;
+    double linearityKg = 0;               // error at capacity; 0 at no load, growing with load^2
+    QHash<QString, double> eccentricityKg; // by position: the error of a third of the capacity there
+    int settleMs = 300;                   // a new load reaches its value over this time
 };
 
 class ScaleModel
@@ -49,7 +63,10 @@ public:
     static constexpr double kGainCounts = 400; // per kg
     static constexpr double kPoundsPerKg = 2.20462;
 
-    explicit ScaleModel(quint32 seed = 1, DeviceSettings settings = {});
+    explicit ScaleModel(quint32 seed = 1, DeviceSettings settings = {}, Imperfections imperfections = {});
+
+    // Position names: centre, fl, rl, rr, fr (front/rear left/right) and s1 to s16.
+    static bool isPosition(const QString &name);
 
     // The reply (code and payload) to one command frame's code and payload, or nothing.
     std::optional<QByteArray> handle(const QByteArray &codeAndPayload);
@@ -59,8 +76,11 @@ public:
     // "BA" with the mode, for a mode change made at the device's keys.
     QByteArray setModeAtKeys(bool automatic);
 
-    void setLoadKg(double kg) { m_loadKg = kg; }
-    double loadKg() const { return m_loadKg; }
+    // Puts a load on the platter at a position; it settles from the load before.
+    void setLoadKg(double kg, const QString &position = QStringLiteral("centre"));
+    double loadKg() const { return m_targetKg; }
+    // The mass the cell feels now: the settling load and the platform's errors.
+    double feltKg() const;
     bool loggedIn() const { return m_loggedIn; }
     const DeviceSettings &settings() const { return m_settings; }
     double rawCounts(bool withNoise);
@@ -69,7 +89,12 @@ public:
 private:
     DeviceSettings m_settings;
     QRandomGenerator m_random;
-    double m_loadKg = 0;
+    Imperfections m_imperfections;
+    QElapsedTimer m_clock;
+    double m_fromKg = 0;   // the load before the last step, the step's start and its target
+    qint64 m_stepAtMs = 0;
+    double m_targetKg = 0;
+    QString m_position = QStringLiteral("centre");
     bool m_loggedIn = false;
 };
 

@@ -40,9 +40,9 @@ void VirtualScale::setReportRate(int perSecond)
         m_reports.start(qBound(1, 1000 / m_rate, 20));
 }
 
-void VirtualScale::setLoadKg(double kg)
+void VirtualScale::setLoadKg(double kg, const QString &position)
 {
-    m_model.setLoadKg(kg);
+    m_model.setLoadKg(kg, position);
 }
 
 void VirtualScale::changeModeAtKeys(bool automatic)

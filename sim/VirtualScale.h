@@ -32,7 +32,7 @@ public:
     void setReportRate(int perSecond);
     quint64 reportsSent() const { return m_reportsSent; }
     quint64 framesSent() const { return m_framesSent; }
-    void setLoadKg(double kg);
+    void setLoadKg(double kg, const QString &position = QStringLiteral("centre"));
     void changeModeAtKeys(bool automatic);
     bool saveState() const;
 

@@ -23,7 +23,8 @@ namespace {
 
 const char *kCommands =
     "Commands on standard input:\n"
-    "  load <kg>            put a load on the platter (0 takes it off)\n"
+    "  load <kg> [position] put a load on the platter (0 takes it off); positions: centre (the\n"
+    "                       default), fl, rl, rr, fr (front/rear left/right), s1 to s16\n"
     "  mode auto|manual     change the calibration mode at the device's keys (sends BA)\n"
     "  rate <n>             live weight reports per second while logged in (0: none)\n"
     "  unplug | plug        pull the cable / put it back\n"
@@ -78,8 +79,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption noiseOpt("noise", "Share of frames preceded by 1-8 noise bytes (default 0).", "percent", "0");
     const QCommandLineOption seedOpt("seed", "Seed for the noise and the fault choices, for reproducible runs.", "n", "1");
     const QCommandLineOption quietOpt("quiet", "No trace of the frames.");
+    const QCommandLineOption settleOpt("settle-ms", "A new load settles over this time instead of jumping (default 300).", "ms", "300");
+    const QCommandLineOption capacityOpt("capacity", "The platform's capacity in kg (default 150).", "kg", "150");
+    const QCommandLineOption linearityOpt("linearity", "Linearity error at capacity, growing with the square of the load; a two-point calibration cannot remove it (default 0).", "kg", "0");
+    const QCommandLineOption eccentricityOpt("eccentricity", "Errors of a third of the capacity placed off the centre, e.g. fl=0.03,rr=-0.02.", "position=kg,...");
     parser.addOptions({portOpt, dirOpt, deviceOpt, rateOpt, serialOpt, pass1Opt, pass2Opt, loadOpt, stateOpt,
-                       noReplyOpt, delayOpt, badOpt, noiseOpt, seedOpt, quietOpt});
+                       noReplyOpt, delayOpt, badOpt, noiseOpt, seedOpt, quietOpt, settleOpt, capacityOpt,
+                       linearityOpt, eccentricityOpt});
     parser.process(app);
 
     auto number = [&](const QCommandLineOption &o, int low, int high) {
@@ -122,6 +128,31 @@ int main(int argc, char *argv[])
     faults.noisePercent = number(noiseOpt, 0, 100);
     const quint32 seed = quint32(number(seedOpt, 0, INT_MAX));
 
+    auto decimal = [&](const QCommandLineOption &o, double low, double high) {
+        bool ok = false;
+        const double v = parser.value(o).toDouble(&ok);
+        if (!ok || v < low || v > high) {
+            std::cerr << "vantor_sim: --" << o.names().first().toStdString() << " wants a number from "
+                      << low << " to " << high << "\n";
+            std::exit(2);
+        }
+        return v;
+    };
+    sim::Imperfections imperfections;
+    imperfections.settleMs = number(settleOpt, 0, 60000);
+    imperfections.capacityKg = decimal(capacityOpt, 1, 999);
+    imperfections.linearityKg = decimal(linearityOpt, -100, 100);
+    for (const QString &item : parser.value(eccentricityOpt).split(',', Qt::SkipEmptyParts)) {
+        const QString position = item.section('=', 0, 0).trimmed().toLower();
+        bool ok = false;
+        const double kg = item.section('=', 1).toDouble(&ok);
+        if (!sim::ScaleModel::isPosition(position) || !ok) {
+            std::cerr << "vantor_sim: --eccentricity wants position=kg items (positions fl, rl, rr, fr, s1 to s16)\n";
+            return 2;
+        }
+        imperfections.eccentricityKg.insert(position, kg);
+    }
+
     std::unique_ptr<sim::Line> line;
     if (parser.isSet(deviceOpt)) {
         line = sim::makeSerialLine(parser.value(deviceOpt));
@@ -140,7 +171,7 @@ int main(int argc, char *argv[])
     }
 
     QTextStream out(stdout);
-    sim::ScaleModel model(seed, settings);
+    sim::ScaleModel model(seed, settings, imperfections);
     bool ok = false;
     model.setLoadKg(parser.value(loadOpt).toDouble(&ok));
     sim::VirtualScale scale(model, *line, faults, seed, statePath, parser.isSet(quietOpt) ? nullptr : &out);
@@ -165,8 +196,9 @@ int main(int argc, char *argv[])
         const QString cmd = words[0].toLower();
         const QString arg = words.value(1).toLower();
         bool numberOk = false;
-        if (cmd == "load" && (arg.toDouble(&numberOk), numberOk)) {
-            scale.setLoadKg(arg.toDouble());
+        const QString position = words.value(2, QStringLiteral("centre")).toLower();
+        if (cmd == "load" && (arg.toDouble(&numberOk), numberOk) && sim::ScaleModel::isPosition(position)) {
+            scale.setLoadKg(arg.toDouble(), position);
         } else if (cmd == "mode" && (arg == "auto" || arg == "manual")) {
             scale.changeModeAtKeys(arg == "auto");
         } else if (cmd == "rate" && (arg.toInt(&numberOk), numberOk)) {
