@@ -1,0 +1,317 @@
+#include "Visit.h"
+
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace records {
+namespace {
+
+constexpr Micro kScaleResolution = kMicro / 100; // the scale reports hundredths
+
+QString calibrationText(int command, bool pounds)
+{
+    const auto weight = [pounds](const char *kg, const char *lb) { return QLatin1String(pounds ? lb : kg); };
+    switch (command) {
+    case 0: return QStringLiteral("Zero");
+    case 1: return QStringLiteral("Calibration with ") + weight("0 kg", "0 lb");
+    case 2: return QStringLiteral("Calibration with ") + weight("50 kg", "110.23 lb");
+    case 3: return QStringLiteral("Calibration with ") + weight("100 kg", "220.46 lb");
+    case 10: return QStringLiteral("Trim ") + weight("100 g", "0.22 lb") + QStringLiteral(" down");
+    case 11: return QStringLiteral("Trim ") + weight("100 g", "0.22 lb") + QStringLiteral(" up");
+    case 12: return QStringLiteral("Trim ") + weight("10 g", "0.02 lb") + QStringLiteral(" down");
+    case 13: return QStringLiteral("Trim ") + weight("10 g", "0.02 lb") + QStringLiteral(" up");
+    default: return {};
+    }
+}
+
+QString gravityText(qint32 value)
+{
+    return formatMass(Micro(value) * 100, 4) + QStringLiteral(" m/s\u00b2");
+}
+
+} // namespace
+
+Visit::Visit(QObject *parent) : QObject(parent)
+{
+    m_clock.start();
+    setClocks(nullptr, nullptr);
+}
+
+void Visit::setClocks(std::function<qint64()> monotonicMs, std::function<QDateTime()> now)
+{
+    m_monotonic = monotonicMs ? std::move(monotonicMs) : std::function<qint64()>([this] { return m_clock.elapsed(); });
+    m_now = now ? std::move(now) : std::function<QDateTime()>([] { return QDateTime::currentDateTimeUtc(); });
+}
+
+void Visit::onDeviceEvent(const DeviceEvent &e)
+{
+    switch (e.kind) {
+    case DeviceEvent::LoggedIn:
+        m_indexNo = e.text;
+        m_userType = e.number == 2 ? QStringLiteral("002") : QStringLiteral("001");
+        break;
+    case DeviceEvent::Weight:
+        if (e.pounds != m_pounds) { // another unit: earlier values do not compare
+            m_stability.clear();
+            m_trend.clear();
+            m_pounds = e.pounds;
+        }
+        m_unitKnown = true;
+        m_stability.add(m_monotonic(), Micro(e.number) * kScaleResolution);
+        m_trend.add(m_monotonic(), Micro(e.number) * kScaleResolution);
+        break;
+    case DeviceEvent::Calibrated:
+        if (e.number == 8 || e.number == 9)
+            adjust(QStringLiteral("Calibration mode set to %1").arg(e.number == 8 ? QStringLiteral("automatic") : QStringLiteral("manual")), false);
+        else if (const QString text = calibrationText(e.number, m_pounds); !text.isEmpty())
+            adjust(text, true);
+        break;
+    case DeviceEvent::ModeAtKeys:
+        adjust(QStringLiteral("Calibration mode changed to %1 at the scale's keys")
+                   .arg(e.number ? QStringLiteral("automatic") : QStringLiteral("manual")), false);
+        break;
+    case DeviceEvent::UnitSet:
+        if (m_unitKnown && e.pounds != m_pounds) {
+            m_stability.clear();
+            m_trend.clear();
+            adjust(QStringLiteral("Unit changed to %1").arg(unitName(e.pounds)), false);
+        }
+        m_pounds = e.pounds;
+        m_unitKnown = true;
+        break;
+    case DeviceEvent::GravityRead:
+        if (m_gravityWritten)
+            adjust(m_gravity ? QStringLiteral("Gravity value changed from %1 to %2 (read back)").arg(gravityText(*m_gravity), gravityText(e.number))
+                             : QStringLiteral("Gravity value set to %1 (read back; not read before)").arg(gravityText(e.number)),
+                   true);
+        m_gravityWritten = false;
+        m_gravity = e.number;
+        break;
+    case DeviceEvent::GravityWritten:
+        m_gravityWritten = true;
+        break;
+    case DeviceEvent::SerialRead:
+        if (m_serialWritten)
+            adjust(QStringLiteral("User serial number changed to %1 (read back)").arg(e.text), false);
+        m_serialWritten = false;
+        break;
+    case DeviceEvent::SerialWritten:
+        m_serialWritten = true;
+        break;
+    case DeviceEvent::PasswordsWritten:
+        adjust(QStringLiteral("Passwords changed"), false);
+        break;
+    }
+}
+
+void Visit::adjust(const QString &text, bool changesWeighing)
+{
+    if (!m_record || readOnly())
+        return;
+    m_record->adjustments.append({m_now(), text, changesWeighing});
+    emit recordChanged();
+    saveNow();
+}
+
+StabilityWindow::State Visit::stability() const
+{
+    const Micro d = m_record && m_record->instrument.d > 0 ? m_record->instrument.d : kScaleResolution;
+    return m_stability.state(m_monotonic(), d);
+}
+
+QString Visit::edit(const std::function<QString(Record &)> &change)
+{
+    if (!m_record)
+        return QStringLiteral("Start a record first.");
+    if (readOnly())
+        return QStringLiteral("This record is closed and cannot change; a correction makes a new revision.");
+    const QString refused = change(*m_record);
+    if (!refused.isEmpty())
+        return refused;
+    emit recordChanged();
+    saveNow();
+    return {};
+}
+
+QString Visit::start(const Instrument &described, const ReferenceWeights &weights, bool inService)
+{
+    if (m_indexNo.isEmpty())
+        return QStringLiteral("Log in to the scale first: a record is kept under the scale's Index No.");
+    if (m_record && !m_record->closed() && m_intact)
+        return QStringLiteral("Record %1 is still open: close it first.").arg(recordNumber(*m_record));
+    Instrument instrument = described;
+    instrument.indexNo = m_indexNo;
+    if (const QStringList faults = validate(instrument); !faults.isEmpty())
+        return faults.join(QLatin1Char(' '));
+    if (m_unitKnown && instrument.pounds != m_pounds)
+        return QStringLiteral("The scale shows %1 but the instrument is described in %2: switch the scale's unit first.")
+            .arg(unitName(m_pounds), unitName(instrument.pounds));
+    if (m_store) {
+        try {
+            m_store->saveInstrument(instrument);
+        } catch (const StoreError &e) {
+            m_storeError = e.message; // the record below keeps the description all the same
+        }
+    }
+    m_record = newRecord(instrument, m_userType, inService, m_now());
+    m_record->weights = weights;
+    m_intact = true;
+    emit recordChanged();
+    saveNow();
+    return {};
+}
+
+void Visit::show(const LoadedRecord &loaded)
+{
+    m_record = loaded.record;
+    m_intact = loaded.intact;
+    m_unsaved = false;
+    emit recordChanged();
+    emit storeStateChanged();
+}
+
+QString Visit::correct()
+{
+    if (!m_record || !m_record->closed())
+        return QStringLiteral("Only a closed record is corrected, by a new revision.");
+    if (!m_intact)
+        return QStringLiteral("This record was changed after it was closed; it cannot be the base of a correction.");
+    m_record = correctionOf(*m_record, m_now());
+    emit recordChanged();
+    saveNow();
+    return {};
+}
+
+void Visit::forget()
+{
+    m_record.reset();
+    m_intact = true;
+    m_unsaved = false;
+    emit recordChanged();
+    emit storeStateChanged();
+}
+
+QString Visit::setWeights(const ReferenceWeights &weights)
+{
+    return edit([&](Record &r) {
+        r.weights = weights;
+        return QString();
+    });
+}
+
+QString Visit::setInService(bool inService)
+{
+    return edit([&](Record &r) {
+        r.inService = inService;
+        return QString();
+    });
+}
+
+QString Visit::setPoints(Phase phase, Test test, const QList<Point> &points)
+{
+    return edit([&](Record &r) -> QString {
+        QList<Point> &all = r.points(phase);
+        for (const Point &p : all)
+            if (p.test == test && p.reading)
+                return QStringLiteral("Remove the readings of this test first.");
+        for (const Point &p : points)
+            if (p.load < 0 || p.load > r.instrument.max)
+                return QStringLiteral("A load of %1 %2 is refused: loads are from 0 to Max (%3 %2).")
+                    .arg(formatMass(p.load, decimalsOf(r.instrument.e)), unitName(r.instrument.pounds),
+                         formatMass(r.instrument.max, decimalsOf(r.instrument.e)));
+        qsizetype at = 0;
+        while (at < all.size() && int(all[at].test) < int(test))
+            ++at;
+        all.removeIf([test](const Point &p) { return p.test == test; });
+        for (const Point &p : points)
+            all.insert(at++, p);
+        return QString();
+    });
+}
+
+QString Visit::capture(Phase phase, int index)
+{
+    return edit([&](Record &r) -> QString {
+        if (index < 0 || index >= r.points(phase).size())
+            return QStringLiteral("Choose a test point first.");
+        Point &p = r.points(phase)[index];
+        if (p.reading)
+            return QStringLiteral("This point has a reading; remove it first to take it again.");
+        if (phase == Phase::AsFound && adjusted(r))
+            return QStringLiteral("The scale has been adjusted: readings as found can no longer be taken.");
+        if (m_pounds != r.instrument.pounds)
+            return QStringLiteral("The scale shows %1 but the record is in %2: switch the scale's unit first.")
+                .arg(unitName(m_pounds), unitName(r.instrument.pounds));
+        if (p.load > r.instrument.max)
+            return QStringLiteral("A load above Max is refused.");
+        const StabilityWindow::State s = stability();
+        if (s.reports == 0)
+            return QStringLiteral("No weight report in the last second: log in to the scale first.");
+        p.reading = Reading{s.mean, !s.stable, m_now()};
+        return QString();
+    });
+}
+
+QString Visit::removeReading(Phase phase, int index)
+{
+    return edit([&](Record &r) -> QString {
+        if (index < 0 || index >= r.points(phase).size() || !r.points(phase)[index].reading)
+            return QStringLiteral("Choose a point with a reading first.");
+        r.points(phase)[index].reading.reset();
+        return QString();
+    });
+}
+
+QString Visit::close()
+{
+    return edit([&](Record &r) -> QString {
+        if (const QString refused = closeRefusal(r); !refused.isEmpty())
+            return refused;
+        r.closedAt = m_now().toUTC();
+        r.verdict = verdictOf(r);
+        r.sha256 = r.computeSha256();
+        return QString();
+    });
+}
+
+bool Visit::saveNow()
+{
+    if (!m_record || !m_intact)
+        return true;
+    const bool wasUnsaved = m_unsaved;
+    const QString before = m_storeError;
+    try {
+        if (!m_store)
+            throw StoreError{QStringLiteral("No records store is open.")};
+        m_store->save(*m_record);
+        m_unsaved = false;
+        m_storeError.clear();
+    } catch (const StoreError &e) {
+        m_unsaved = true;
+        m_storeError = e.message;
+    }
+    if (wasUnsaved != m_unsaved || before != m_storeError)
+        emit storeStateChanged();
+    if (!m_unsaved)
+        emit saved();
+    return !m_unsaved;
+}
+
+bool Visit::exportJson(const QString &path, QString *error) const
+{
+    if (!m_record) {
+        *error = QStringLiteral("There is no record to export.");
+        return false;
+    }
+    QJsonObject o = m_record->toJson();
+    if (m_record->closed())
+        o.insert(QStringLiteral("sha256"), m_record->sha256);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(o).toJson()) < 0 || !file.commit()) {
+        *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace records

@@ -1,0 +1,100 @@
+#pragma once
+// One technician's visit as the records see it: who logged in to which scale, its live weight
+// (stability and trend), and the record being made, to which every adjustment the scale confirms
+// is added by itself. Widget-free; the record window shows it and asks it to act.
+//
+// The record is written to the store after every change. When the store cannot be written, the
+// record stays here, complete, and goes to the store with the next change or saveNow(), or to a
+// file the technician chooses (exportJson).
+
+#include "DeviceEvent.h"
+#include "Record.h"
+#include "RecordStore.h"
+#include "Stability.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <functional>
+#include <optional>
+
+namespace records {
+
+class Visit : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Visit(QObject *parent = nullptr);
+
+    // The store records go to (not owned); nullptr keeps them here.
+    void setStore(RecordStore *store) { m_store = store; }
+    RecordStore *store() const { return m_store; }
+    // Tests replace the clocks: a monotonic one in milliseconds and the wall clock.
+    void setClocks(std::function<qint64()> monotonicMs, std::function<QDateTime()> now);
+
+    void onDeviceEvent(const DeviceEvent &event);
+
+    // The login: Index No. and user type ("001", "002"); empty before the first login.
+    QString indexNo() const { return m_indexNo; }
+    QString userType() const { return m_userType; }
+    // The unit the scale shows, from its reports and unit replies.
+    bool scaleInPounds() const { return m_pounds; }
+
+    // The live weight now, judged with the record's d (or the scale's 0.01 before a record).
+    StabilityWindow::State stability() const;
+    const Trend &trend() const { return m_trend; }
+    qint64 nowMs() const { return m_monotonic(); }
+
+    const std::optional<Record> &record() const { return m_record; }
+    bool readOnly() const { return m_record && (m_record->closed() || !m_intact); }
+    bool intact() const { return m_intact; }
+
+    // Each returns "" on success, else why not, for the technician.
+    QString start(const Instrument &instrument, const ReferenceWeights &weights, bool inService);
+    void show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
+    QString correct();                      // a new revision of the closed record shown
+    QString setWeights(const ReferenceWeights &weights);
+    QString setInService(bool inService);
+    QString setPoints(Phase phase, Test test, const QList<Point> &points); // only while none has a reading
+    QString capture(Phase phase, int pointIndex);
+    QString removeReading(Phase phase, int pointIndex);
+    QString close();
+    void forget(); // no record shown
+
+    // Writes the record now; false leaves it here (unsaved()) with storeError() saying why.
+    bool saveNow();
+    bool unsaved() const { return m_unsaved; }
+    QString storeError() const { return m_storeError; }
+    // The record as a JSON file, for when the store cannot take it.
+    bool exportJson(const QString &path, QString *error) const;
+
+signals:
+    void recordChanged();
+    void storeStateChanged(); // unsaved() or storeError() changed
+    void saved();             // the store took the record
+
+private:
+    QString edit(const std::function<QString(Record &)> &change);
+    void adjust(const QString &text, bool changesWeighing);
+
+    RecordStore *m_store = nullptr;
+    std::function<qint64()> m_monotonic;
+    std::function<QDateTime()> m_now;
+    QElapsedTimer m_clock;
+
+    QString m_indexNo;
+    QString m_userType;
+    bool m_pounds = true;
+    bool m_unitKnown = false;
+    StabilityWindow m_stability;
+    Trend m_trend;
+    std::optional<qint32> m_gravity; // the last value read
+    bool m_gravityWritten = false;
+    bool m_serialWritten = false;
+
+    std::optional<Record> m_record;
+    bool m_intact = true;
+    bool m_unsaved = false;
+    QString m_storeError;
+};
+
+} // namespace records
