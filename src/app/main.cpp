@@ -1,5 +1,8 @@
 #include "Controls.h"
 #include "Program.h"
+#include "RecordWindow.h"
+#include "RecordsCommands.h"
+#include "SqliteStore.h"
 #include "frmMain.h"
 #include "modCommon.h"
 
@@ -7,6 +10,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QTextStream>
 
 namespace {
 
@@ -29,28 +34,62 @@ QString leftoversNote()
 
 int main(int argc, char *argv[])
 {
+    QString exportId, pdfPath, csvPath;
     {
-        // The options first, without a display: --help and --version work in any terminal.
+        // The options first, without a display: --help, --version and the record commands work in
+        // any terminal.
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("vantor_cal"));
         QCoreApplication::setApplicationVersion(QStringLiteral(VANTOR_VERSION));
         QCommandLineParser parser;
         QString description =
             QStringLiteral("Service console for Vantor electronic weighing scales: login, calibration, units,\n"
-                           "gravity value, user serial number and passwords, live weight, port scan.\n\n"
-                           "Settings (vantor_cal.ini), daily logs (LOG_YYYYmmdd.TXT) and COM<n> port links: %1")
-                .arg(QDir::toNativeSeparators(platform::dataDir()));
+                           "gravity value, user serial number and passwords, live weight, port scan, and\n"
+                           "the service record of every visit.\n\n"
+                           "Settings (vantor_cal.ini), daily logs (LOG_YYYYmmdd.TXT) and COM<n> port links: %1\n"
+                           "Service records: %2")
+                .arg(QDir::toNativeSeparators(platform::dataDir()),
+                     QDir::toNativeSeparators(records::SqliteStore::defaultPath(platform::dataDir())));
         if (const QString note = leftoversNote(); !note.isEmpty())
             description += QStringLiteral("\n\nNote: ") + note;
         parser.setApplicationDescription(description);
         const QCommandLineOption help = parser.addHelpOption();
         const QCommandLineOption version = parser.addVersionOption();
+        const QCommandLineOption list(QStringLiteral("list-records"),
+                                      QStringLiteral("List the service records of the scale INDEX_NO (of every scale without it), newest first."));
+        const QCommandLineOption exportRecord(QStringLiteral("export-record"),
+                                              QStringLiteral("Export the record ID (its number as listed, or its uuid) with --pdf and/or --csv."),
+                                              QStringLiteral("ID"));
+        const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The certificate of a closed record, as PDF."), QStringLiteral("FILE"));
+        const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("The readings as CSV."), QStringLiteral("FILE"));
+        parser.addOptions({list, exportRecord, pdf, csv});
+        parser.addPositionalArgument(QStringLiteral("INDEX_NO"), QStringLiteral("With --list-records: the scale's Index No."),
+                                     QStringLiteral("[INDEX_NO]"));
         parser.parse(QCoreApplication::arguments()); // the window system's options are QApplication's
         if (parser.isSet(help))
             parser.showHelp();
         if (parser.isSet(version))
             parser.showVersion();
+        QTextStream out(stdout), err(stderr);
+        if (parser.isSet(list)) {
+            records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
+            return listRecords(store, parser.positionalArguments().value(0), out, err);
+        }
+        if (parser.isSet(exportRecord)) {
+            exportId = parser.value(exportRecord);
+            pdfPath = parser.value(pdf);
+            csvPath = parser.value(csv);
+        }
     }
+    if (!exportId.isEmpty()) {
+        // A certificate is laid out with fonts, which take a GUI application: one without a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        QTextStream out(stdout), err(stderr);
+        records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
+        return exportRecord(store, exportId, pdfPath, csvPath, out, err);
+    }
+
     platform::preferLightweightGuiBackends();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantor_cal"));
@@ -59,6 +98,16 @@ int main(int argc, char *argv[])
     platform::installFontSubstitutions();
     app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));
     frmMain window;
+    // The record window stands beside the main window; the program ends with the main window.
+    RecordWindow recordWindow;
+    recordWindow.setAttribute(Qt::WA_QuitOnClose, false);
+    QObject::connect(&window, &frmMain::deviceEvent, &recordWindow, &RecordWindow::onDeviceEvent);
+    QObject::connect(&window, &frmMain::recordWindowRequested, &recordWindow, [&] {
+        if (!recordWindow.isVisible())
+            recordWindow.move(window.frameGeometry().topRight() + QPoint(8, 0));
+        recordWindow.showAndRaise();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &recordWindow, &RecordWindow::finish);
     window.show();
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 
 using namespace modCommon;
 using platform::RGB;
@@ -43,6 +44,11 @@ frmMain::~frmMain() = default;
 void frmMain::connectHandlers()
 {
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(recordButton, &QPushButton::clicked, this, &frmMain::recordWindowRequested);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this), &QShortcut::activated, this, [this] {
+        if (!fraData->isHidden() || !fraAdmin->isHidden())
+            emit recordWindowRequested();
+    });
     connect(cmdViewLog, &QPushButton::clicked, this, &frmMain::cmdViewLog_Click);
     const std::pair<QPushButton *, void (frmMain::*)()> clicks[] = {
         {cmdCom, &frmMain::cmdCom_Click},

@@ -6,14 +6,17 @@
 
 #include "CommControl.h"
 #include "Controls.h"
+#include "DeviceEvent.h"
 #include "IntervalTimer.h"
 #include "Reception.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 
 class QFrame;
@@ -175,9 +178,17 @@ public:
     QPushButton *cmdPassWrite;
     QPushButton *cmdViewLog;
     QPushButton *cmdAdminClose;
+    QPushButton *recordButton; // opens the service record window, beside "View Log"
 
     // The user type index read from the settings at start-up.
     std::int16_t m_nAdminSel = 0;
+
+signals:
+    // For the service records: each decoded weight report and each change the scale confirmed.
+    void deviceEvent(const records::DeviceEvent &event);
+    // The technician asks for the record window: the "Record" button, or Ctrl+R while the data
+    // or the administration panel shows.
+    void recordWindowRequested();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -188,6 +199,8 @@ private:
     void connectHandlers();
     // Sends "{02}" + codeAndPayload + "{03}" on MSComm.
     void sendCommand(const QString &codeAndPayload);
+    void emitDevice(records::DeviceEvent::Kind kind, qint32 number = 0, const QString &text = {});
+    void confirmOldestBg();
     // The steps several replies share: time-out off, status hold on, status colours.
     void acknowledge();
     // After a confirmed write: wait, log, read the value back, then "Send Ok!!".
@@ -213,6 +226,12 @@ private:
     QTimer m_readoutPace;
     std::optional<QString> m_pendingValue, m_pendingScale;
     QDeadlineTimer m_loginWindow{0};
+    // "BG" commands sent and not answered yet, oldest first, with the time they went out: the
+    // scale answers each with a "BG" that does not say which, so the records learn from here what
+    // a reply confirmed. Entries older than kBgAnswerMs were never answered and are dropped.
+    static constexpr qint64 kBgAnswerMs = 2000;
+    std::deque<std::pair<qint64, qint16>> m_unansweredBg;
+    QElapsedTimer m_bgClock;
     int m_heightTwips = kLoginHeightTwips;
     bool m_centred = false;
 };

@@ -18,6 +18,11 @@ using namespace modCommon;
 void frmMain::sendCommand(const QString &codeAndPayload)
 {
     QString text = QStringLiteral("{02}") + codeAndPayload + QStringLiteral("{03}");
+    if (codeAndPayload.startsWith(QLatin1String("BG")) && MSComm.PortOpen()) {
+        if (!m_bgClock.isValid())
+            m_bgClock.start();
+        m_unansweredBg.emplace_back(m_bgClock.elapsed(), qint16(codeAndPayload.mid(2, 2).toInt(nullptr, 16)));
+    }
     fuSendByteStrComData(MSComm, text);
 }
 

@@ -208,6 +208,7 @@ void frmMain::createControls()
     cmdPassWrite = button(fraAdmin, "cmdPassWrite", QStringLiteral("Write"), 2430, 4365, 1200, 400);
     cmdViewLog = button(fraAdmin, "cmdViewLog", QStringLiteral("View Log"), 2310, 5505, 1000, 435);
     cmdAdminClose = button(fraAdmin, "cmdAdminClose", QStringLiteral("Close"), 3345, 5505, 1000, 435);
+    recordButton = button(fraAdmin, "recordButton", QStringLiteral("Record"), 1275, 5505, 1000, 435);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer2.setObjectName(QStringLiteral("Timer2"));

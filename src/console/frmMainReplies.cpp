@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <utility>
 
 using namespace modCommon;
@@ -62,6 +63,28 @@ void frmMain::All_Data_Received_Check()
     }
 }
 
+void frmMain::confirmOldestBg()
+{
+    while (!m_unansweredBg.empty() && m_unansweredBg.front().first < m_bgClock.elapsed() - kBgAnswerMs)
+        m_unansweredBg.pop_front();
+    if (m_unansweredBg.empty())
+        return;
+    const qint16 command = m_unansweredBg.front().second;
+    m_unansweredBg.pop_front();
+    if (command != 14) // leaving the data panel changes nothing on the scale
+        emitDevice(records::DeviceEvent::Calibrated, command);
+}
+
+void frmMain::emitDevice(records::DeviceEvent::Kind kind, qint32 number, const QString &text)
+{
+    records::DeviceEvent event;
+    event.kind = kind;
+    event.number = number;
+    event.pounds = gbIsLb;
+    event.text = text;
+    emit deviceEvent(event);
+}
+
 void frmMain::acknowledge()
 {
     Timer2.setEnabled(false);
@@ -105,6 +128,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             lblSerialPanel->setText(QStringLiteral("Member Send complete"));
             break;
         case ReplyCode::SW:
+            emitDevice(records::DeviceEvent::SerialWritten);
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
             confirmWrite(QStringLiteral("USER SERIAL => WRITE OK"), &frmMain::cmdSerialRead_Click);
@@ -112,9 +136,11 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
         case ReplyCode::SR:
             acknowledge();
             txtSerialRead->setText(field(0));
+            emitDevice(records::DeviceEvent::SerialRead, 0, field(0));
             Save_EventLog(QStringLiteral("USER SERIAL => READ OK : ") + fuScrambleLogText(field(0)), true);
             break;
         case ReplyCode::PW:
+            emitDevice(records::DeviceEvent::PasswordsWritten);
             Timer2.setEnabled(false);
             Timer1.setEnabled(true);
             confirmWrite(QStringLiteral("USER PASSWORD => WRITE OK"), &frmMain::cmdPassRead_Click);
@@ -132,6 +158,8 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             platform::setForeColor(lblAccelPanel, RGB(0, 0, 0));
             shpAccelPanel->setFillColor(RGB(238, 145, 170));
             txtAccelRead->setText(field(0));
+            if (reply.value)
+                emitDevice(records::DeviceEvent::GravityRead, *reply.value);
             Save_EventLog(QStringLiteral("GRAVITY VALUE => READ OK : ") + field(0), true);
             break;
         case ReplyCode::AC:
@@ -143,14 +171,19 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             Save_EventLog(QStringLiteral("CALIBRATION FORM => OPEN"), true);
             gbLoginReplied = true;
             m_loginWindow.setRemainingTime(0);
+            emitDevice(records::DeviceEvent::LoggedIn, optAdmin[0]->isChecked() ? 1 : 2,
+                       QString(txtSerialCheck->text()).remove(QLatin1Char(' ')));
             break;
         case ReplyCode::AW:
+            emitDevice(records::DeviceEvent::GravityWritten);
             acknowledge();
             confirmWrite(QStringLiteral("GRAVITY VALUE => WRITE OK"), &frmMain::cmdAccelRead_Click);
             break;
         case ReplyCode::WC:
             paceReadout(m_pendingValue, field(0));
             paceReadout(m_pendingScale, field(1));
+            if (reply.value)
+                emitDevice(records::DeviceEvent::Weight, *reply.value);
             // Reports while the login panel shows: leave calibration, unless a login is under way.
             if (fraData->isHidden() && fraAdmin->isHidden() && !loginOwnsLine())
                 cmdClose_Click();
@@ -158,6 +191,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
         case ReplyCode::BG:
             Timer4.setEnabled(false);
             gnResendCmd = kNoResendCmd;
+            confirmOldestBg();
             gbCalibReplied = true;
             break;
         case ReplyCode::BA:
@@ -167,6 +201,8 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
                 fuSetAutoManualToogle(1);
             else if (field(0) == QLatin1String("01"))
                 fuSetAutoManualToogle(0);
+            if (field(0) == QLatin1String("00") || field(0) == QLatin1String("01"))
+                emitDevice(records::DeviceEvent::ModeAtKeys, field(0) == QLatin1String("01"));
             break;
         case ReplyCode::SP:
         case ReplyCode::SK: {
@@ -176,6 +212,7 @@ void frmMain::All_Data_Received_Analysys(const RecvBuffer &recvBuf, std::int32_t
             Save_EventLog(pounds ? QStringLiteral("WEIGHT => LB MODE") : QStringLiteral("WEIGHT => KG MODE"), true);
             cmdKgLb->setText(pounds ? QStringLiteral("Kg Mode") : QStringLiteral("Lb Mode"));
             gbUnitReplied = true;
+            emitDevice(records::DeviceEvent::UnitSet);
             break;
         }
         }

@@ -3,6 +3,7 @@
 #include "Numbers.h"
 
 #include <QByteArray>
+#include <cmath>
 #include <array>
 #include <utility>
 
@@ -64,7 +65,7 @@ constexpr std::pair<const char *, ReplyCode> kCodes[] = {
     {"SP", ReplyCode::SP}, {"SK", ReplyCode::SK},
 };
 
-void readFields(ReplyCode code, FieldReader &in, QStringList &out)
+void readFields(ReplyCode code, FieldReader &in, QStringList &out, std::optional<std::int32_t> &number)
 {
     const auto add = [&out](const std::optional<QString> &field) {
         if (field)
@@ -80,8 +81,11 @@ void readFields(ReplyCode code, FieldReader &in, QStringList &out)
         break;
     case ReplyCode::AR:
         if (const auto raw = in.text(2, 6))
-            if (const auto value = in.number(*raw))
+            if (const auto value = in.number(*raw)) {
                 add(modCommon::formatFixed(double(float(*value) / 10000.0f), 4));
+                if (*value >= 0 && *value < 1e9)
+                    number = std::int32_t(std::lround(*value));
+            }
         break;
     case ReplyCode::WC: {
         const auto digital = in.text(0, 5);
@@ -93,8 +97,10 @@ void readFields(ReplyCode code, FieldReader &in, QStringList &out)
         if (!value || !add(QString::number(*value)))
             break;
         const auto hundredths = in.whole((*sign == QLatin1String("-") ? QStringLiteral("-") : QString()) + *weight);
-        if (hundredths)
+        if (hundredths) {
             add(modCommon::formatFixed(*hundredths / 100.0, 2));
+            number = *hundredths;
+        }
         break;
     }
     case ReplyCode::BA:
@@ -126,7 +132,7 @@ DecodedReply decodeReply(const std::uint8_t *recvBuf, std::int32_t bufSize, std:
     for (const auto &[text, code] : kCodes)
         if (text[0] == first && text[1] == second)
             reply.code = code;
-    readFields(reply.code, in, reply.fields);
+    readFields(reply.code, in, reply.fields, reply.value);
     reply.failure = in.m_failure;
     return reply;
 }

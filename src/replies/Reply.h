@@ -34,6 +34,9 @@ struct DecodedReply
     ReplyCode code = ReplyCode::Ignored;
     QStringList fields;
     std::optional<platform::VbError> failure;
+    // The number behind the shown text, once read: WC the weight x 100 (signed), AR the gravity
+    // value x 10000.
+    std::optional<std::int32_t> value;
 };
 
 // Decodes the frame in recvBuf whose checksum byte is at recvCnt. A frame with nothing between

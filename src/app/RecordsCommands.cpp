@@ -1,0 +1,80 @@
+#include "RecordsCommands.h"
+
+#include "Certificate.h"
+#include "RecordStore.h"
+
+#include <QTextStream>
+
+using namespace records;
+
+int listRecords(RecordStore &store, const QString &indexNo, QTextStream &out, QTextStream &err)
+{
+    try {
+        const QList<RecordSummary> list = store.history(indexNo);
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                   .arg(QStringLiteral("Record"), -12).arg(QStringLiteral("Index No."), -12)
+                   .arg(QStringLiteral("Opened"), -17).arg(QStringLiteral("Closed"), -17)
+                   .arg(QStringLiteral("Verdict"), -9).arg(QStringLiteral("User"), -5).arg(QStringLiteral("Kept on"));
+        for (const RecordSummary &s : list) {
+            const QString number = s.uuid.left(8).toUpper() + (s.revision > 1 ? QStringLiteral("-r%1").arg(s.revision) : QString());
+            const auto when = [](const QDateTime &t) {
+                return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
+            };
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                       .arg(number, -12).arg(s.indexNo, -12).arg(when(s.openedAt), -17).arg(when(s.closedAt), -17)
+                       .arg(s.closedAt.isValid() ? verdictName(s.verdict) : QStringLiteral("open"), -9)
+                       .arg(s.userType, -5).arg(s.source);
+        }
+        if (list.isEmpty())
+            out << (indexNo.isEmpty() ? QStringLiteral("No records.\n") : QStringLiteral("No records of %1.\n").arg(indexNo));
+        return 0;
+    } catch (const StoreError &e) {
+        err << e.message << '\n';
+        return 1;
+    }
+}
+
+int exportRecord(RecordStore &store, const QString &id, const QString &pdfPath, const QString &csvPath,
+                 QTextStream &out, QTextStream &err)
+{
+    if (pdfPath.isEmpty() && csvPath.isEmpty()) {
+        err << "--export-record wants --pdf FILE or --csv FILE\n";
+        return 2;
+    }
+    try {
+        const auto loaded = store.load(id);
+        if (!loaded) {
+            err << QStringLiteral("No record %1 in %2.\n").arg(id, store.location());
+            return 1;
+        }
+        const Record &r = loaded->record;
+        if (!loaded->intact) {
+            err << QStringLiteral("Record %1 was changed after it was closed: its contents do not match its SHA-256. "
+                                  "It is not exported.\n").arg(recordNumber(r));
+            return 1;
+        }
+        QString error;
+        if (!pdfPath.isEmpty()) {
+            if (!r.closed()) {
+                err << QStringLiteral("Record %1 is still open: a certificate is written once it is closed.\n").arg(recordNumber(r));
+                return 1;
+            }
+            if (!writeCertificate(r, pdfPath, &error)) {
+                err << error << '\n';
+                return 1;
+            }
+            out << QStringLiteral("Certificate of record %1: %2\n").arg(recordNumber(r), pdfPath);
+        }
+        if (!csvPath.isEmpty()) {
+            if (!writeReadingsCsv(r, csvPath, &error)) {
+                err << error << '\n';
+                return 1;
+            }
+            out << QStringLiteral("Readings of record %1: %2\n").arg(recordNumber(r), csvPath);
+        }
+        return 0;
+    } catch (const StoreError &e) {
+        err << e.message << '\n';
+        return 1;
+    }
+}

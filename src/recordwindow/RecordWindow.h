@@ -1,0 +1,127 @@
+#pragma once
+// The record window: beside the main window while a technician calibrates, it keeps the record
+// of the visit (the instrument, the tests as found and as left with readings taken from the live
+// weight, the adjustments the scale confirmed), closes it with its verdict, writes the
+// certificate and the CSV, and lists the earlier records of the scale.
+//
+// It learns about the scale only from the device events it is handed. The records store is
+// opened when the window first shows, so the SQL driver does not load at start-up.
+
+#include "DeviceEvent.h"
+#include "RecordStore.h"
+#include "Visit.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+class QTreeWidget;
+class TrendView;
+
+class RecordWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RecordWindow(QWidget *parent = nullptr);
+    ~RecordWindow() override;
+
+    // The records file (the default lies in the console's data folder), or another store; set
+    // before the window first shows.
+    void setStorePath(const QString &path) { m_storePath = path; }
+    void setStore(std::unique_ptr<records::RecordStore> store);
+
+    records::Visit &visit() { return m_visit; }
+
+    void onDeviceEvent(const records::DeviceEvent &event);
+    void showAndRaise();
+    // At the console's end: a record the store could not take is saved once more, else offered
+    // for export. Returns whether nothing was left unsaved.
+    bool finish();
+
+    // ---- Controls, for the keyboard and for tests ----
+    QLabel *indexNo;
+    QLineEdit *makerModel;
+    QLineEdit *location;
+    QComboBox *accuracyClass;
+    QComboBox *unit;
+    QLineEdit *max;
+    QLineEdit *min;
+    QLineEdit *scaleInterval; // e
+    QLineEdit *displayInterval; // d
+    QSpinBox *supports;
+    QComboBox *limits; // initial verification or in service
+    QLineEdit *weightSet;
+    QLineEdit *weightClass;
+    QLineEdit *weightCertificate;
+    QPushButton *newRecord;
+    QLabel *recordState;
+    TrendView *trend;
+    QLabel *liveWeight;
+    QLabel *stableMark;
+    QRadioButton *asFound;
+    QRadioButton *asLeft;
+    QComboBox *test;
+    QLineEdit *loads;
+    QSpinBox *count;
+    QPushButton *applyLoads;
+    QTableWidget *points;
+    QPushButton *capture;
+    QPushButton *removeReading;
+    QLabel *summary;
+    QListWidget *adjustments;
+    QPushButton *closeRecord;
+    QPushButton *certificate;
+    QPushButton *csv;
+    QPushButton *exportRecord;
+    QPushButton *saveAgain;
+    QLabel *storeStatus;
+    QTreeWidget *history;
+    QPushButton *openRecord;
+    QPushButton *correct;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void createControls();
+    bool ensureStore();
+    void refreshLive();
+    void refreshRecord();
+    void refreshHistory();
+    void refreshStoreState();
+    void fillInstrument(const records::Instrument &instrument);
+    std::optional<records::Instrument> instrumentFromFields();
+    records::ReferenceWeights weightsFromFields() const;
+    records::Phase phase() const;
+    records::Test currentTest() const;
+    QList<int> pointIndexes() const; // of the shown rows, in the current phase
+    void complain(const QString &why);
+
+    void startRecord();
+    void captureReading();
+    void removeSelectedReading();
+    void applyTestLoads();
+    void closeTheRecord();
+    void writeCertificate();
+    void writeCsv();
+    void exportJson();
+    void openSelected();
+    void correctShown();
+
+    records::Visit m_visit;
+    std::unique_ptr<records::RecordStore> m_store;
+    QString m_storePath;
+    bool m_storeComplained = false;
+    QTimer m_refresh;     // single shot: the live readouts at most ten times a second
+    QTimer m_quietCheck;  // single shot: a look once reports have stopped
+};
