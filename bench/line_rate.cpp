@@ -1,12 +1,14 @@
 // What the console costs while it watches a scale: its window shown, first idle on the login
 // panel, then logged in to the scale on port 1 of the given folder (scripts/line_rate_cpu.sh
-// starts the virtual scale there, as a process of its own). Prints, for each phase,
+// starts the virtual scale there, as a process of its own), then with the record window open
+// beside it, its trend drawing the live weight. Prints, for each phase,
 // the process's CPU share (all threads, from /proc/self/stat) and how often the main thread woke
 // up (voluntary and involuntary context switches from /proc/self/status), per second and per
 // weight report dispatched.
 // Usage: line_rate <folder> [seconds per phase, default 20]
 #include "MsgBox.h"
 #include "Program.h"
+#include "RecordWindow.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -96,5 +98,15 @@ int main(int argc, char *argv[])
     }
     QTest::qWait(1000);
     measure(out, "line rate", seconds, w.m_framesDispatched);
+
+    records::Visit visit;
+    RecordWindow record(visit);
+    record.setStorePath(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/records.sqlite"));
+    QObject::connect(&w, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
+    record.show();
+    if (!QTest::qWaitForWindowExposed(&record))
+        out << "(the record window was not exposed)" << Qt::endl;
+    QTest::qWait(1000);
+    measure(out, "+ record", seconds, w.m_framesDispatched);
     return 0;
 }

@@ -1,19 +1,34 @@
 #!/usr/bin/env bash
-# Time from starting the console until its window is mapped on an X server (Xvfb), N runs.
+# Time from starting a program until its window is mapped on an X server (Xvfb), N runs each of
+# the console and of a bare Qt window, alternating; prints each run, the medians and their ratio.
 # Usage: scripts/startup_time.sh [runs, default 5]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
   scripts/deps.sh xvfb xauth xdotool
-  scripts/build.sh >/dev/null
+  BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh >/dev/null
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
-for _ in $(seq "${1:-5}"); do
+bin=build-release/bin
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cp "$bin/vantor_cal" "$dir/" # a portable copy with a folder of its own
+time_to_window() { # program, window title
+  local start end app
   start=$(date +%s%N)
-  QT_QPA_PLATFORM=xcb build/bin/vantor_cal >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "$1" >/dev/null 2>&1 &
   app=$!
-  until xdotool search --onlyvisible --name "Vantor SCALE" >/dev/null 2>&1; do sleep 0.02; done
+  until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do sleep 0.01; done
   end=$(date +%s%N)
-  echo "window shown after $(( (end - start) / 1000000 )) ms"
   kill "$app"; wait "$app" 2>/dev/null || true
+  echo $(( (end - start) / 1000000 ))
+}
+console=(); bare=()
+for _ in $(seq "${1:-5}"); do
+  console+=("$(time_to_window "$dir/vantor_cal" "Vantor SCALE")")
+  bare+=("$(time_to_window "$bin/bare_window" "Bare Qt window")")
 done
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+echo "console:    ${console[*]} ms, median $(median "${console[@]}")"
+echo "bare window: ${bare[*]} ms, median $(median "${bare[@]}")"
+awk -v c="$(median "${console[@]}")" -v b="$(median "${bare[@]}")" 'BEGIN {printf "ratio: %.2f\n", c / b}'

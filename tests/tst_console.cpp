@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -88,6 +89,18 @@ private slots:
         // Captions fit their controls.
         for (QAbstractButton *b : w.findChildren<QAbstractButton *>())
             QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) <= b->width(), qPrintable(b->objectName()));
+
+        // "Record" in the row of "View Log", its size, the same gap to its left; Ctrl+R beside the login panel.
+        QCOMPARE(w.recordButton->geometry(), w.cmdViewLog->geometry().translated(-platform::tw(1035), 0));
+        QSignalSpy asked(&w, &frmMain::recordWindowRequested);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(asked.size(), 0);
+        w.cmdAdmin_Click();
+        QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        w.recordButton->click();
+        QCOMPARE(asked.size(), 2);
     }
 
     void startupWithoutSettingsOrDevice()

@@ -51,7 +51,7 @@ struct Session
     {
         scale.start(dir.path(), 1, {"--quiet", "--rate", "25", "--settle-ms", "100"});
         record.setStorePath(SqliteStore::defaultPath(dir.path()));
-        QObject::connect(&console, &frmMain::deviceEvent, &record, &RecordWindow::onDeviceEvent);
+        QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
         console.show();
     }
@@ -103,7 +103,8 @@ struct Session
     QSize sizeBefore; // of the console, before the record window opened
     SimProcess scale;
     frmMain console;
-    RecordWindow record;
+    records::Visit visit;
+    RecordWindow record{visit};
 };
 
 } // namespace

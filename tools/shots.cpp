@@ -75,9 +75,10 @@ int main(int argc, char *argv[])
     save(w, out, QStringLiteral("4-admin"));
 
     // A visit with its record: as found, the 50 kg calibration, as left, closed, certificate.
-    RecordWindow record;
+    records::Visit visit;
+    RecordWindow record(visit);
     record.setStorePath(QDir(programDir.path()).filePath(QStringLiteral("records.sqlite")));
-    QObject::connect(&w, &frmMain::deviceEvent, &record, &RecordWindow::onDeviceEvent);
+    QObject::connect(&w, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
     w.cmdAdminClose->click();
     w.cmdKgLb->click();
     QTest::qWait(300);

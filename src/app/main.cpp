@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <memory>
 
 namespace {
 
@@ -98,16 +99,23 @@ int main(int argc, char *argv[])
     platform::installFontSubstitutions();
     app.setFont(platform::vbFont(QStringLiteral("MS Sans Serif"), 8.25, false));
     frmMain window;
-    // The record window stands beside the main window; the program ends with the main window.
-    RecordWindow recordWindow;
-    recordWindow.setAttribute(Qt::WA_QuitOnClose, false);
-    QObject::connect(&window, &frmMain::deviceEvent, &recordWindow, &RecordWindow::onDeviceEvent);
-    QObject::connect(&window, &frmMain::recordWindowRequested, &recordWindow, [&] {
-        if (!recordWindow.isVisible())
-            recordWindow.move(window.frameGeometry().topRight() + QPoint(8, 0));
-        recordWindow.showAndRaise();
+    // The visit's record follows the scale from the start; its window, beside the main window, is
+    // made when first asked for. The program ends with the main window.
+    records::Visit visit;
+    std::unique_ptr<RecordWindow> recordWindow;
+    QObject::connect(&window, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
+    QObject::connect(&window, &frmMain::recordWindowRequested, &visit, [&] {
+        if (!recordWindow) {
+            recordWindow = std::make_unique<RecordWindow>(visit);
+            recordWindow->setAttribute(Qt::WA_QuitOnClose, false);
+            recordWindow->move(window.frameGeometry().topRight() + QPoint(8, 0));
+        }
+        recordWindow->showAndRaise();
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &recordWindow, &RecordWindow::finish);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &visit, [&] {
+        if (recordWindow)
+            recordWindow->finish();
+    });
     window.show();
     return app.exec();
 }

@@ -49,6 +49,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
     case DeviceEvent::LoggedIn:
         m_indexNo = e.text;
         m_userType = e.number == 2 ? QStringLiteral("002") : QStringLiteral("001");
+        emit scaleChanged();
         break;
     case DeviceEvent::Weight:
         if (e.pounds != m_pounds) { // another unit: earlier values do not compare
@@ -59,6 +60,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
         m_unitKnown = true;
         m_stability.add(m_monotonic(), Micro(e.number) * kScaleResolution);
         m_trend.add(m_monotonic(), Micro(e.number) * kScaleResolution);
+        emit liveWeight();
         break;
     case DeviceEvent::Calibrated:
         if (e.number == 8 || e.number == 9)
@@ -78,6 +80,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
         }
         m_pounds = e.pounds;
         m_unitKnown = true;
+        emit scaleChanged();
         break;
     case DeviceEvent::GravityRead:
         if (m_gravityWritten)

@@ -68,6 +68,8 @@ public:
     bool exportJson(const QString &path, QString *error) const;
 
 signals:
+    void liveWeight();        // a weight report came
+    void scaleChanged();      // the login or the scale's unit changed
     void recordChanged();
     void storeStateChanged(); // unsaved() or storeError() changed
     void saved();             // the store took the record

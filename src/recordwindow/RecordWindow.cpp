@@ -43,7 +43,7 @@ QPushButton *button(const QString &caption, QWidget *parent)
 
 } // namespace
 
-RecordWindow::RecordWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+RecordWindow::RecordWindow(Visit &visit, QWidget *parent) : QWidget(parent, Qt::Window), m_visit(visit)
 {
     setObjectName(QStringLiteral("RecordWindow"));
     setWindowTitle(QStringLiteral("Service record"));
@@ -56,6 +56,8 @@ RecordWindow::RecordWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(&m_visit, &Visit::recordChanged, this, &RecordWindow::refreshRecord);
     connect(&m_visit, &Visit::storeStateChanged, this, &RecordWindow::refreshStoreState);
     connect(&m_visit, &Visit::saved, this, &RecordWindow::refreshHistory);
+    connect(&m_visit, &Visit::liveWeight, this, &RecordWindow::onLiveWeight);
+    connect(&m_visit, &Visit::scaleChanged, this, &RecordWindow::onScaleChanged);
     refreshRecord();
 }
 
@@ -303,28 +305,27 @@ bool RecordWindow::ensureStore()
     return true;
 }
 
-void RecordWindow::onDeviceEvent(const DeviceEvent &event)
+void RecordWindow::onLiveWeight()
 {
-    m_visit.onDeviceEvent(event);
-    if (event.kind == DeviceEvent::Weight) {
-        if (isVisible() && !m_refresh.isActive())
-            m_refresh.start(100);
-        return;
-    }
-    if (event.kind == DeviceEvent::LoggedIn && isVisible()) {
-        indexNo->setText(m_visit.indexNo());
-        if (!m_visit.record() || m_visit.record()->closed()) {
-            try {
-                if (const auto known = m_store->instrument(m_visit.indexNo()))
-                    fillInstrument(*known);
-            } catch (const StoreError &e) {
-                storeStatus->setText(e.message);
-            }
+    if (isVisible() && !m_refresh.isActive())
+        m_refresh.start(100);
+}
+
+void RecordWindow::onScaleChanged()
+{
+    if (!isVisible())
+        return; // showEvent catches up
+    indexNo->setText(m_visit.indexNo());
+    if (!m_visit.record() || m_visit.record()->closed()) {
+        unit->setCurrentIndex(m_visit.scaleInPounds() ? 1 : 0);
+        try {
+            if (const auto known = m_store->instrument(m_visit.indexNo()))
+                fillInstrument(*known);
+        } catch (const StoreError &e) {
+            storeStatus->setText(e.message);
         }
-        refreshHistory();
     }
-    if (event.kind == DeviceEvent::UnitSet && !m_visit.record())
-        unit->setCurrentIndex(event.pounds ? 1 : 0);
+    refreshHistory();
 }
 
 void RecordWindow::showAndRaise()
@@ -370,9 +371,12 @@ void RecordWindow::refreshLive()
     const StabilityWindow::State s = m_visit.stability();
     const QString unitText = unitName(m_visit.scaleInPounds());
     liveWeight->setText(s.reports ? formatMass(s.latest, 2) + QLatin1Char(' ') + unitText : QStringLiteral("-"));
-    stableMark->setText(s.reports == 0 ? QStringLiteral("no reports") : s.stable ? QStringLiteral("stable") : QStringLiteral("unstable"));
-    stableMark->setStyleSheet(s.stable ? QStringLiteral("background: rgb(0, 160, 0); color: white; font-weight: bold")
-                                       : QStringLiteral("background: rgb(210, 210, 210); color: black"));
+    const QString mark = s.reports == 0 ? QStringLiteral("no reports") : s.stable ? QStringLiteral("stable") : QStringLiteral("unstable");
+    if (stableMark->text() != mark) { // restyled only when it changes: a style sheet costs a re-polish
+        stableMark->setText(mark);
+        stableMark->setStyleSheet(s.stable ? QStringLiteral("background: rgb(0, 160, 0); color: white; font-weight: bold")
+                                           : QStringLiteral("background: rgb(210, 210, 210); color: black"));
+    }
     trend->setTrend(&m_visit.trend(), m_visit.nowMs(), decimals - 1);
     if (s.reports > 0)
         m_quietCheck.start(StabilityWindow::kWindowMs + 100); // says so when reports stop

@@ -4,10 +4,10 @@
 // weight, the adjustments the scale confirmed), closes it with its verdict, writes the
 // certificate and the CSV, and lists the earlier records of the scale.
 //
-// It learns about the scale only from the device events it is handed. The records store is
-// opened when the window first shows, so the SQL driver does not load at start-up.
+// It shows a Visit, which learns about the scale from the device events it is handed and lives
+// from the start (the window is made when first asked for). The records store is opened when the
+// window first shows, so the SQL driver does not load at start-up.
 
-#include "DeviceEvent.h"
 #include "RecordStore.h"
 #include "Visit.h"
 
@@ -31,7 +31,7 @@ class RecordWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit RecordWindow(QWidget *parent = nullptr);
+    explicit RecordWindow(records::Visit &visit, QWidget *parent = nullptr);
     ~RecordWindow() override;
 
     // The records file (the default lies in the console's data folder), or another store; set
@@ -41,7 +41,6 @@ public:
 
     records::Visit &visit() { return m_visit; }
 
-    void onDeviceEvent(const records::DeviceEvent &event);
     void showAndRaise();
     // At the console's end: a record the store could not take is saved once more, else offered
     // for export. Returns whether nothing was left unsaved.
@@ -96,6 +95,8 @@ private:
     void createControls();
     bool ensureStore();
     void refreshLive();
+    void onLiveWeight();
+    void onScaleChanged();
     void refreshRecord();
     void refreshHistory();
     void refreshStoreState();
@@ -118,7 +119,7 @@ private:
     void openSelected();
     void correctShown();
 
-    records::Visit m_visit;
+    records::Visit &m_visit;
     std::unique_ptr<records::RecordStore> m_store;
     QString m_storePath;
     bool m_storeComplained = false;
