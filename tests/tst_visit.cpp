@@ -69,8 +69,12 @@ struct Session
         console.cmdAdminClose->click();
         record.max->setText(QStringLiteral("150"));
         record.min->setText(QStringLiteral("1"));
-        record.scaleInterval->setText(QStringLiteral("0.05"));
+        record.scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
         record.displayInterval->setText(QStringLiteral("0.01"));
+        record.newRecord->click();
+        if (record.visit().record())
+            return false;
+        record.scaleInterval->setText(QStringLiteral("0.05"));
         record.makerModel->setText(QStringLiteral("Vantor PS-150"));
         record.weightSet->setText(QStringLiteral("W-12"));
         record.newRecord->click();
@@ -136,8 +140,17 @@ private slots:
     {
         Session v;
         QVERIFY(v.begin());
+        QCOMPARE(m_boxes.size(), 1); // the scale interval of 0.03
         QCOMPARE(v.console.size(), v.sizeBefore);
         QVERIFY(v.record.isVisible());
+        QSet<QChar> keys; // every action has a key of its own
+        for (QAbstractButton *b : v.record.findChildren<QAbstractButton *>()) {
+            if (!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b))
+                continue;
+            const qsizetype amp = b->text().indexOf(u'&');
+            QVERIFY2(amp >= 0 && amp + 1 < b->text().size() && !keys.contains(b->text()[amp + 1].toLower()), qPrintable(b->text()));
+            keys.insert(b->text()[amp + 1].toLower());
+        }
         v.console.cmdAccelRead->click(); // the gravity value before
         QTRY_COMPARE(v.console.txtAccelRead->text(), QStringLiteral("9.7982"));
 
