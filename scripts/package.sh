@@ -16,8 +16,10 @@ contents=$(dpkg-deb --contents "$deb")
 for f in usr/bin/vantor_cal usr/bin/vantor_sim usr/share/applications/com.vantor.vantor_cal.desktop \
          usr/share/metainfo/com.vantor.vantor_cal.metainfo.xml usr/share/icons/hicolor/scalable/apps/vantor_cal.svg \
          usr/share/icons/hicolor/48x48/apps/vantor_cal.png usr/share/man/man1/vantor_cal.1.gz \
-         usr/share/man/man1/vantor_sim.1.gz usr/share/doc/vantor-cal/copyright usr/share/doc/vantor-cal/changelog.gz; do
+         usr/share/man/man1/vantor_sim.1.gz usr/share/doc/vantor-cal/copyright usr/share/doc/vantor-cal/changelog.gz \
+         usr/share/vantor_cal/installed; do
   grep -q " \./$f\$" <<<"$contents" || { echo "missing from the package: /$f"; exit 1; }
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6serialport6 || { echo "dependencies not computed"; exit 1; }
+dpkg-deb --field "$deb" Depends | grep -q libqt6sql6-sqlite || { echo "the records' SQL driver is not a dependency"; exit 1; }
 echo "$deb"
