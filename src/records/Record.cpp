@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QUuid>
 #include <algorithm>
 
@@ -137,6 +138,34 @@ std::optional<Record> Record::fromJson(const QJsonObject &o, QString *why)
     const auto verdict = std::find(std::begin(kVerdicts), std::end(kVerdicts), o.value(QStringLiteral("verdict")).toString());
     r.verdict = verdict == std::end(kVerdicts) ? Verdict::None : Verdict(verdict - std::begin(kVerdicts));
     return r;
+}
+
+std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, const QString &sha256, const QString &verdict,
+                                       QString *why)
+{
+    const auto record = Record::fromJson(QJsonDocument::fromJson(body).object(), why);
+    if (!record)
+        return std::nullopt;
+    LoadedRecord loaded{*record, true};
+    if (closed) {
+        loaded.record.sha256 = sha256;
+        loaded.intact = record->closed() && record->canonical() == body && verdictName(record->verdict) == verdict
+                        && QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex()) == sha256;
+    }
+    return loaded;
+}
+
+std::optional<RecordId> parseRecordId(const QString &text)
+{
+    RecordId id{text.trimmed().toLower(), 0};
+    if (const qsizetype r = id.prefix.indexOf(QLatin1String("-r")); r == 8) {
+        id.revision = id.prefix.mid(r + 2).toInt();
+        id.prefix.truncate(r);
+    }
+    static const QRegularExpression uuidStart(QStringLiteral("^[0-9a-f-]{1,36}$"));
+    if (!uuidStart.match(id.prefix).hasMatch())
+        return std::nullopt;
+    return id;
 }
 
 Record newRecord(const Instrument &instrument, const QString &userType, bool inService, const QDateTime &now)

@@ -75,6 +75,24 @@ struct Record
     static std::optional<Record> fromJson(const QJsonObject &o, QString *why = nullptr);
 };
 
+// A record as a store gives it back, and whether a closed one is intact: its stored contents are
+// its canonical form, match its SHA-256 and give the verdict stored beside them.
+struct LoadedRecord
+{
+    Record record;
+    bool intact = true;
+};
+std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, const QString &sha256,
+                                       const QString &verdict, QString *why);
+
+// A record named as people name it: the uuid or its start, "-r<n>" for a revision after the first.
+struct RecordId
+{
+    QString prefix; // lower case, without wildcards
+    int revision = 0; // 0: any
+};
+std::optional<RecordId> parseRecordId(const QString &text);
+
 // A new open record of an instrument, with the default tests in both phases.
 Record newRecord(const Instrument &instrument, const QString &userType, bool inService, const QDateTime &now);
 // The revision that corrects a closed record: open, its contents copied, revision + 1.

@@ -31,12 +31,6 @@ struct RecordSummary
     QString source; // where it was read from, for people ("this computer", a server's name)
 };
 
-struct LoadedRecord
-{
-    Record record;
-    bool intact = true; // a closed record whose contents still match its SHA-256
-};
-
 class RecordStore
 {
 public:

@@ -1,6 +1,5 @@
 #include "SqliteStore.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -25,23 +24,20 @@ QString cause(const QSqlError &error)
     return text;
 }
 
-const char *const kSchema[] = {
-    "CREATE TABLE instruments (index_no TEXT PRIMARY KEY, body TEXT NOT NULL)",
-    "CREATE TABLE records (uuid TEXT PRIMARY KEY, index_no TEXT NOT NULL, revision INTEGER NOT NULL, "
-    "replaces TEXT, opened_at TEXT NOT NULL, closed_at TEXT, user_type TEXT NOT NULL, verdict TEXT, "
-    "sha256 TEXT, body TEXT NOT NULL)",
-    "CREATE INDEX records_by_scale ON records (index_no, opened_at)",
-    "CREATE TRIGGER closed_records_never_change BEFORE UPDATE ON records WHEN OLD.closed_at IS NOT NULL "
-    "BEGIN SELECT RAISE(ABORT, 'a closed record never changes'); END",
-    "CREATE TRIGGER closed_records_stay BEFORE DELETE ON records WHEN OLD.closed_at IS NOT NULL "
-    "BEGIN SELECT RAISE(ABORT, 'a closed record is never deleted'); END",
-    "PRAGMA user_version = 1",
+// The statements that make each schema version from the one before.
+const QList<QStringList> kSchemaSteps = {
+    {QStringLiteral("CREATE TABLE instruments (index_no TEXT PRIMARY KEY, body TEXT NOT NULL)"),
+     QStringLiteral("CREATE TABLE records (uuid TEXT PRIMARY KEY, index_no TEXT NOT NULL, revision INTEGER NOT NULL, "
+                    "replaces TEXT, opened_at TEXT NOT NULL, closed_at TEXT, user_type TEXT NOT NULL, verdict TEXT, "
+                    "sha256 TEXT, body TEXT NOT NULL)"),
+     QStringLiteral("CREATE INDEX records_by_scale ON records (index_no, opened_at)"),
+     QStringLiteral("CREATE TRIGGER closed_records_never_change BEFORE UPDATE ON records WHEN OLD.closed_at IS NOT NULL "
+                    "BEGIN SELECT RAISE(ABORT, 'a closed record never changes'); END"),
+     QStringLiteral("CREATE TRIGGER closed_records_stay BEFORE DELETE ON records WHEN OLD.closed_at IS NOT NULL "
+                    "BEGIN SELECT RAISE(ABORT, 'a closed record is never deleted'); END")},
+    // 2: closed records waiting to go to a records server.
+    {QStringLiteral("CREATE TABLE outbox (uuid TEXT PRIMARY KEY, queued_at TEXT NOT NULL)")},
 };
-
-QString sha256(const QByteArray &bytes)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-}
 
 } // namespace
 
@@ -57,11 +53,12 @@ public:
     }
     Query &bind(const QVariant &v)
     {
-        m_query.addBindValue(v);
+        m_query.bindValue(m_next++, v);
         return *this;
     }
-    QSqlQuery &run()
+    QSqlQuery &run() // binding starts over for the next run
     {
+        m_next = 0;
         if (!m_query.exec())
             m_store.fail(m_doing, cause(m_query.lastError()));
         return m_query;
@@ -71,6 +68,7 @@ private:
     const SqliteStore &m_store;
     QString m_doing;
     QSqlQuery m_query;
+    int m_next = 0;
 };
 
 SqliteStore::SqliteStore(const QString &path) : m_path(path)
@@ -120,13 +118,14 @@ void SqliteStore::ensureOpen()
                                 "knows %2), so they are left untouched; update the console")
                      .arg(found)
                      .arg(kSchemaVersion));
-        if (found == 0) {
+        for (int step = found; step < kSchemaVersion; ++step) { // each upgrade in one transaction
             if (!db.transaction())
-                fail(QStringLiteral("created"), cause(db.lastError()));
-            for (const char *statement : kSchema)
-                Query(*this, QStringLiteral("created"), QLatin1String(statement)).run();
+                fail(QStringLiteral("prepared"), cause(db.lastError()));
+            for (const QString &statement : kSchemaSteps[step])
+                Query(*this, QStringLiteral("prepared"), statement).run();
+            Query(*this, QStringLiteral("prepared"), QStringLiteral("PRAGMA user_version = %1").arg(step + 1)).run();
             if (!db.commit())
-                fail(QStringLiteral("created"), cause(db.lastError()));
+                fail(QStringLiteral("prepared"), cause(db.lastError()));
         }
     } catch (const StoreError &) {
         db.rollback();
@@ -161,7 +160,7 @@ void SqliteStore::save(const Record &r)
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const QString doing = QStringLiteral("written");
     const QByteArray body = r.canonical();
-    if (r.closed() && sha256(body) != r.sha256)
+    if (r.closed() && r.computeSha256() != r.sha256)
         fail(doing, QStringLiteral("record %1 does not match its SHA-256").arg(recordNumber(r)));
     if (!db.transaction())
         fail(doing, cause(db.lastError()));
@@ -233,39 +232,65 @@ QList<RecordSummary> SqliteStore::history(const QString &indexNo)
 std::optional<LoadedRecord> SqliteStore::load(const QString &uuidOrNumber)
 {
     ensureOpen();
-    // A number people see is the uuid's start, with "-r<n>" from the second revision.
-    QString prefix = uuidOrNumber.trimmed().toLower();
-    int revision = 0;
-    if (const qsizetype r = prefix.indexOf(QLatin1String("-r")); r == 8) {
-        revision = prefix.mid(r + 2).toInt();
-        prefix = prefix.left(r);
-    }
-    if (prefix.isEmpty() || prefix.contains(QLatin1Char('%')) || prefix.contains(QLatin1Char('_')))
+    const auto id = parseRecordId(uuidOrNumber);
+    if (!id)
         return std::nullopt;
+    // A whole uuid is looked up by the key; a number (its start) by a pattern.
+    const bool whole = id->prefix.size() == 36;
     Query query(*this, QStringLiteral("read"),
-                QStringLiteral("SELECT body, sha256, closed_at IS NOT NULL, verdict, revision FROM records WHERE uuid LIKE ?"));
-    QSqlQuery &q = query.bind(prefix + QLatin1Char('%')).run();
+                QStringLiteral("SELECT body, sha256, closed_at IS NOT NULL, verdict, revision FROM records WHERE uuid %1 ?")
+                    .arg(whole ? QStringLiteral("=") : QStringLiteral("LIKE")));
+    QSqlQuery &q = query.bind(whole ? id->prefix : id->prefix + QLatin1Char('%')).run();
     std::optional<LoadedRecord> found;
     while (q.next()) {
-        if (revision > 0 && q.value(4).toInt() != revision)
+        if (id->revision > 0 && q.value(4).toInt() != id->revision)
             continue;
         if (found)
             fail(QStringLiteral("read"), QStringLiteral("more than one record starts with %1").arg(uuidOrNumber));
-        const QByteArray body = q.value(0).toByteArray();
         QString why;
-        const auto record = Record::fromJson(QJsonDocument::fromJson(body).object(), &why);
-        if (!record)
+        found = readStored(q.value(0).toByteArray(), q.value(2).toBool(), q.value(1).toString(), q.value(3).toString(), &why);
+        if (!found)
             fail(QStringLiteral("read"), QStringLiteral("record %1 cannot be read: %2").arg(uuidOrNumber, why));
-        LoadedRecord loaded{*record, true};
-        if (q.value(2).toBool()) {
-            loaded.record.sha256 = q.value(1).toString();
-            // Intact: the stored contents are the record's canonical form and match the SHA-256.
-            loaded.intact = record->closed() && sha256(body) == loaded.record.sha256 && record->canonical() == body
-                            && verdictName(record->verdict) == q.value(3).toString();
-        }
-        found = loaded;
     }
     return found;
+}
+
+void SqliteStore::queueForServer(const QString &uuid)
+{
+    ensureOpen();
+    Query(*this, QStringLiteral("written"), QStringLiteral("INSERT OR IGNORE INTO outbox (uuid, queued_at) VALUES (?, ?)"))
+        .bind(uuid)
+        .bind(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+        .run();
+}
+
+QStringList SqliteStore::waitingForServer()
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"), QStringLiteral("SELECT uuid FROM outbox ORDER BY queued_at, uuid"));
+    QSqlQuery &q = query.run();
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
+void SqliteStore::sentToServer(const QStringList &uuids)
+{
+    ensureOpen();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        fail(QStringLiteral("written"), cause(db.lastError()));
+    try {
+        Query remove(*this, QStringLiteral("written"), QStringLiteral("DELETE FROM outbox WHERE uuid = ?"));
+        for (const QString &uuid : uuids)
+            remove.bind(uuid).run();
+    } catch (const StoreError &) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit())
+        fail(QStringLiteral("written"), cause(db.lastError()));
 }
 
 } // namespace records

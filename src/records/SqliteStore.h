@@ -1,16 +1,20 @@
 #pragma once
 // Records in an SQLite file (Qt's QSQLITE driver, loaded when the store is first used). The
-// schema carries its version (PRAGMA user_version); a file of a newer version is left untouched.
+// schema carries its version (PRAGMA user_version), is upgraded in place from an earlier one, and
+// a file of a newer version is left untouched. Beside the records: the instruments described, and
+// the closed records waiting for a records server.
 // Triggers refuse any change or deletion of a closed record, whoever writes to the file.
 
 #include "RecordStore.h"
+
+#include <QStringList>
 
 namespace records {
 
 class SqliteStore : public RecordStore
 {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     explicit SqliteStore(const QString &path);
     ~SqliteStore() override;
@@ -23,6 +27,11 @@ public:
     void save(const Record &record) override;
     QList<RecordSummary> history(const QString &indexNo) override;
     std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
+
+    // Closed records waiting to go to a records server, oldest first.
+    void queueForServer(const QString &uuid);
+    QStringList waitingForServer();
+    void sentToServer(const QStringList &uuids);
 
     // The file's name in a data folder.
     static QString defaultPath(const QString &dataFolder);

@@ -1,0 +1,222 @@
+#include "ServerLink.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QVariant>
+#include <atomic>
+
+namespace records {
+namespace {
+
+constexpr int kSendBatch = 100; // records a transaction
+
+QString cause(const QSqlError &error)
+{
+    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.simplified();
+}
+
+} // namespace
+
+QList<QStringList> ServerLink::schemaSteps()
+{
+    return {
+        // 1: the records, closed and complete, and a trigger that keeps them as they came.
+        {QStringLiteral("CREATE TABLE vantor_schema (version integer NOT NULL)"),
+         QStringLiteral("INSERT INTO vantor_schema VALUES (0)"),
+         QStringLiteral("CREATE TABLE service_records (uuid uuid PRIMARY KEY, index_no text NOT NULL, "
+                        "revision integer NOT NULL, replaces uuid, opened_at timestamptz NOT NULL, "
+                        "closed_at timestamptz NOT NULL, user_type text NOT NULL, verdict text NOT NULL, "
+                        "sha256 text NOT NULL, body text NOT NULL, stored_by text NOT NULL DEFAULT current_user, "
+                        "stored_at timestamptz NOT NULL DEFAULT now())"),
+         QStringLiteral("CREATE FUNCTION vantor_records_never_change() RETURNS trigger LANGUAGE plpgsql AS "
+                        "$$ BEGIN RAISE EXCEPTION 'a closed service record never changes'; END $$"),
+         QStringLiteral("CREATE TRIGGER service_records_never_change BEFORE UPDATE OR DELETE ON service_records "
+                        "FOR EACH ROW EXECUTE FUNCTION vantor_records_never_change()")},
+        // 2: the computer a record came from, and the history of a scale listed by an index.
+        {QStringLiteral("ALTER TABLE service_records ADD COLUMN sent_from text"),
+         QStringLiteral("CREATE INDEX service_records_by_scale ON service_records (index_no, opened_at DESC)")},
+    };
+}
+
+ServerLink::ServerLink(ServerAddress address) : m_address(std::move(address))
+{
+    static std::atomic<int> count{0};
+    m_connection = QStringLiteral("records-server-%1").arg(++count);
+}
+
+ServerLink::~ServerLink()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+void ServerLink::fail(const QString &doing, const QString &why) const
+{
+    throw StoreError{QStringLiteral("The records server %1 could not be %2: %3.").arg(name(), doing, why)};
+}
+
+void ServerLink::ensureOpen()
+{
+    QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false) : QSqlDatabase();
+    if (m_open && db.isOpen()) {
+        QSqlQuery ping(db);
+        if (ping.exec(QStringLiteral("SELECT 1")))
+            return;
+    }
+    m_open = false;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        fail(QStringLiteral("reached"), QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed"));
+    if (!db.isValid())
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connection);
+    db.close();
+    QString options = m_address.connectionString();
+    if (m_address.value(QStringLiteral("connect_timeout")).isEmpty())
+        options += QStringLiteral(" connect_timeout=%1").arg(kConnectTimeoutSeconds);
+    db.setConnectOptions(options); // the driver hands them to libpq as they are
+    if (!db.open())
+        fail(QStringLiteral("reached"), cause(db.lastError()));
+
+    // The schema, one console at a time: each upgrade in a transaction of its own.
+    const QList<QStringList> steps = schemaSteps();
+    for (;;) {
+        QSqlQuery q(db);
+        if (!db.transaction())
+            fail(QStringLiteral("reached"), cause(db.lastError()));
+        const auto step = [&](const QString &sql) {
+            if (!q.exec(sql)) {
+                const QString why = cause(q.lastError());
+                db.rollback();
+                fail(QStringLiteral("prepared"), why);
+            }
+        };
+        step(QStringLiteral("SELECT pg_advisory_xact_lock(72657) "));
+        step(QStringLiteral("SELECT to_regclass('vantor_schema') IS NOT NULL"));
+        int version = 0;
+        if (q.next() && q.value(0).toBool()) {
+            step(QStringLiteral("SELECT max(version) FROM vantor_schema"));
+            version = q.next() ? q.value(0).toInt() : 0;
+        }
+        if (version > kSchemaVersion) {
+            db.rollback();
+            fail(QStringLiteral("used"),
+                 QStringLiteral("its records schema is of version %1, newer than this console knows (%2), so it is "
+                                "left untouched; update the console")
+                     .arg(version)
+                     .arg(kSchemaVersion));
+        }
+        if (version == kSchemaVersion) {
+            db.commit();
+            break;
+        }
+        for (const QString &sql : steps[version])
+            step(sql);
+        step(QStringLiteral("UPDATE vantor_schema SET version = %1").arg(version + 1));
+        if (!db.commit())
+            fail(QStringLiteral("prepared"), cause(db.lastError()));
+    }
+    m_open = true;
+}
+
+void ServerLink::send(const QList<Record> &closed, QStringList *sent)
+{
+    ensureOpen();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QString from = QSysInfo::machineHostName();
+    for (qsizetype start = 0; start < closed.size(); start += kSendBatch) {
+        if (!db.transaction())
+            fail(QStringLiteral("written"), cause(db.lastError()));
+        QStringList batch;
+        QSqlQuery insert(db), stored(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO service_records (uuid, index_no, revision, replaces, opened_at, closed_at, user_type, "
+            "verdict, sha256, body, sent_from) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO NOTHING"));
+        stored.prepare(QStringLiteral("SELECT sha256 FROM service_records WHERE uuid = ?"));
+        for (const Record &r : closed.mid(start, kSendBatch)) {
+            for (const QVariant &v : {QVariant(r.uuid), QVariant(r.instrument.indexNo), QVariant(r.revision),
+                                      r.replaces.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(r.replaces),
+                                      QVariant(r.openedAt.toString(Qt::ISODateWithMs)), QVariant(r.closedAt.toString(Qt::ISODateWithMs)),
+                                      QVariant(r.userType), QVariant(verdictName(r.verdict)), QVariant(r.sha256),
+                                      QVariant(QString::fromUtf8(r.canonical())), QVariant(from)})
+                insert.addBindValue(v);
+            stored.addBindValue(r.uuid);
+            if (!insert.exec() || !stored.exec() || !stored.next()) {
+                const QString why = cause(insert.lastError().isValid() ? insert.lastError() : stored.lastError());
+                db.rollback();
+                fail(QStringLiteral("written"), why);
+            }
+            if (stored.value(0).toString() != r.sha256) {
+                db.rollback();
+                fail(QStringLiteral("written"), QStringLiteral("it holds record %1 with other contents").arg(recordNumber(r)));
+            }
+            stored.finish();
+            batch << r.uuid;
+        }
+        if (!db.commit())
+            fail(QStringLiteral("written"), cause(db.lastError()));
+        *sent << batch;
+    }
+}
+
+QList<RecordSummary> ServerLink::history(const QString &indexNo)
+{
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT uuid::text, index_no, revision, replaces::text, opened_at, closed_at, verdict, user_type, "
+                             "stored_by FROM service_records WHERE index_no = ? OR ? = '' ORDER BY opened_at DESC, revision DESC"));
+    q.addBindValue(indexNo);
+    q.addBindValue(indexNo);
+    q.setForwardOnly(true);
+    if (!q.exec())
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    QList<RecordSummary> out;
+    while (q.next()) {
+        RecordSummary s;
+        s.uuid = q.value(0).toString();
+        s.indexNo = q.value(1).toString();
+        s.revision = q.value(2).toInt();
+        s.replaces = q.value(3).toString();
+        s.openedAt = q.value(4).toDateTime().toUTC();
+        s.closedAt = q.value(5).toDateTime().toUTC();
+        const QString verdict = q.value(6).toString();
+        for (Verdict v : {Verdict::Pass, Verdict::Adjusted, Verdict::Fail})
+            if (verdict == verdictName(v))
+                s.verdict = v;
+        s.userType = q.value(7).toString();
+        s.source = QStringLiteral("server (%1)").arg(q.value(8).toString());
+        out << s;
+    }
+    return out;
+}
+
+std::optional<LoadedRecord> ServerLink::load(const QString &uuidOrNumber)
+{
+    ensureOpen();
+    const auto id = parseRecordId(uuidOrNumber);
+    if (!id)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT body, sha256, verdict, revision FROM service_records WHERE uuid::text LIKE ?"));
+    q.addBindValue(id->prefix + QLatin1Char('%'));
+    if (!q.exec())
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    std::optional<LoadedRecord> found;
+    while (q.next()) {
+        if (id->revision > 0 && q.value(3).toInt() != id->revision)
+            continue;
+        if (found)
+            fail(QStringLiteral("read"), QStringLiteral("more than one record starts with %1").arg(uuidOrNumber));
+        QString why;
+        found = readStored(q.value(0).toString().toUtf8(), true, q.value(1).toString(), q.value(2).toString(), &why);
+        if (!found)
+            fail(QStringLiteral("read"), QStringLiteral("record %1 cannot be read: %2").arg(uuidOrNumber, why));
+    }
+    return found;
+}
+
+} // namespace records

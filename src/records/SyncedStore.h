@@ -1,0 +1,77 @@
+#pragma once
+// Records kept offline first for a service team: every record goes to the SQLite file on this
+// computer exactly as without a server, and each closed record then goes to the team's PostgreSQL
+// server, in the background, when it answers: at once, with the next record, at start-up
+// (sendWaiting) and every few minutes while records wait (no timer while none waits). A record
+// the server cannot take waits here; nothing blocks the window for it.
+//
+// The history of a scale comes from the server when it answered last (every technician's
+// records, each marked where it came from), with this computer's records it does not have yet;
+// from this computer alone while it does not answer.
+
+#include "RecordStore.h"
+#include "ServerAddress.h"
+#include "SqliteStore.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+
+namespace records {
+
+class SyncedStore : public QObject, public RecordStore
+{
+    Q_OBJECT
+public:
+    static constexpr int kRetryMs = 3 * 60 * 1000;
+    static constexpr int kHistoryFreshMs = 30 * 1000;
+
+    SyncedStore(const QString &localPath, ServerAddress server, QObject *parent = nullptr);
+    ~SyncedStore() override;
+
+    QString location() const override { return m_local.location(); }
+    std::optional<Instrument> instrument(const QString &indexNo) override { return m_local.instrument(indexNo); }
+    void saveInstrument(const Instrument &instrument) override { m_local.saveInstrument(instrument); }
+    void save(const Record &record) override;
+    QList<RecordSummary> history(const QString &indexNo) override;
+    // From this computer, else from the server (waiting for it at most its time-out).
+    std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
+
+    QString serverName() const { return m_server.name(); }
+    int waiting() const { return m_waiting; }
+    // Why the server did not take the records last time; empty when it did (or was not asked yet).
+    QString serverError() const { return m_serverError; }
+    void sendWaiting();
+    void setRetryInterval(int ms) { m_retryMs = ms; }
+
+signals:
+    void syncChanged();    // waiting() or serverError() changed
+    void historyChanged(); // the server's list of a scale came
+
+private:
+    void onSent(const QStringList &sent, const QString &error);
+    void fetchHistory(const QString &indexNo);
+
+    SqliteStore m_local;
+    ServerAddress m_server;
+    QThread m_thread;
+    QObject *m_worker; // lives in m_thread and holds the server connection there
+    QTimer m_retry;
+    int m_retryMs = kRetryMs;
+    bool m_sending = false;
+    bool m_sendAgain = false;
+    int m_waiting = 0;
+    QString m_serverError;
+    struct ServerHistory
+    {
+        QList<RecordSummary> list;
+        QDateTime fetchedAt;
+    };
+    QHash<QString, ServerHistory> m_serverHistory; // by Index No., as the server last gave it
+    QSet<QString> m_fetching;
+};
+
+} // namespace records
