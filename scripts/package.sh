@@ -21,5 +21,7 @@ for f in usr/bin/vantor_cal usr/bin/vantor_sim usr/share/applications/com.vantor
   grep -q " \./$f\$" <<<"$contents" || { echo "missing from the package: /$f"; exit 1; }
 done
 dpkg-deb --field "$deb" Depends | grep -q libqt6serialport6 || { echo "dependencies not computed"; exit 1; }
-dpkg-deb --field "$deb" Depends | grep -q libqt6sql6-sqlite || { echo "the records' SQL driver is not a dependency"; exit 1; }
+for driver in libqt6sql6-sqlite libqt6sql6-psql; do
+  dpkg-deb --field "$deb" Depends | grep -q "$driver" || { echo "the records' SQL driver $driver is not a dependency"; exit 1; }
+done
 echo "$deb"

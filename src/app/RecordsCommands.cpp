@@ -2,15 +2,27 @@
 
 #include "Certificate.h"
 #include "RecordStore.h"
+#include "ServerLink.h"
 
 #include <QTextStream>
 
 using namespace records;
 
-int listRecords(RecordStore &store, const QString &indexNo, QTextStream &out, QTextStream &err)
+int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, QTextStream &out, QTextStream &err)
 {
     try {
-        const QList<RecordSummary> list = store.history(indexNo);
+        QList<RecordSummary> list;
+        bool fromServer = false;
+        if (server) {
+            try {
+                list = server->history(indexNo);
+                fromServer = true;
+            } catch (const StoreError &e) {
+                err << e.message << " This computer's records:\n";
+            }
+        }
+        if (!fromServer)
+            list = local.history(indexNo);
         out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                    .arg(QStringLiteral("Record"), -12).arg(QStringLiteral("Index No."), -12)
                    .arg(QStringLiteral("Opened"), -17).arg(QStringLiteral("Closed"), -17)
@@ -34,17 +46,27 @@ int listRecords(RecordStore &store, const QString &indexNo, QTextStream &out, QT
     }
 }
 
-int exportRecord(RecordStore &store, const QString &id, const QString &pdfPath, const QString &csvPath,
-                 QTextStream &out, QTextStream &err)
+int exportRecord(RecordStore &local, ServerLink *server, const QString &id, const QString &pdfPath,
+                 const QString &csvPath, QTextStream &out, QTextStream &err)
 {
     if (pdfPath.isEmpty() && csvPath.isEmpty()) {
         err << "--export-record wants --pdf FILE or --csv FILE\n";
         return 2;
     }
     try {
-        const auto loaded = store.load(id);
+        std::optional<LoadedRecord> loaded;
+        if (server) {
+            try {
+                loaded = server->load(id);
+            } catch (const StoreError &e) {
+                err << e.message << " Looking on this computer.\n";
+            }
+        }
+        if (!loaded)
+            loaded = local.load(id);
         if (!loaded) {
-            err << QStringLiteral("No record %1 in %2.\n").arg(id, store.location());
+            err << QStringLiteral("No record %1 in %2%3.\n").arg(id, local.location(),
+                                                                 server ? QStringLiteral(" nor on ") + server->name() : QString());
             return 1;
         }
         const Record &r = loaded->record;

@@ -7,12 +7,17 @@ class QTextStream;
 
 namespace records {
 class RecordStore;
+class ServerLink;
 }
 
+// Both read from the team's server when one is given (nullptr: none), and from this computer's
+// store when it does not answer (said on err) or does not have the record.
+
 // Lists the records of one scale (all scales for an empty indexNo), newest first. Exit status.
-int listRecords(records::RecordStore &store, const QString &indexNo, QTextStream &out, QTextStream &err);
+int listRecords(records::RecordStore &local, records::ServerLink *server, const QString &indexNo, QTextStream &out,
+                QTextStream &err);
 
 // Writes a record's certificate (pdfPath) and/or its readings as CSV (csvPath). Exit status.
 // A record changed after it was closed is not exported; a certificate is only for a closed one.
-int exportRecord(records::RecordStore &store, const QString &id, const QString &pdfPath, const QString &csvPath,
-                 QTextStream &out, QTextStream &err);
+int exportRecord(records::RecordStore &local, records::ServerLink *server, const QString &id, const QString &pdfPath,
+                 const QString &csvPath, QTextStream &out, QTextStream &err);

@@ -2,7 +2,10 @@
 #include "Program.h"
 #include "RecordWindow.h"
 #include "RecordsCommands.h"
+#include "ServerAddress.h"
+#include "ServerLink.h"
 #include "SqliteStore.h"
+#include "SyncedStore.h"
 #include "frmMain.h"
 #include "modCommon.h"
 
@@ -12,6 +15,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -36,6 +40,9 @@ QString leftoversNote()
 int main(int argc, char *argv[])
 {
     QString exportId, pdfPath, csvPath;
+    // The team's records server: --records-server for one run, else [Records] Server in the settings.
+    std::optional<records::ServerAddress> server;
+    QString serverNote;
     {
         // The options first, without a display: --help, --version and the record commands work in
         // any terminal.
@@ -63,7 +70,12 @@ int main(int argc, char *argv[])
                                               QStringLiteral("ID"));
         const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The certificate of a closed record, as PDF."), QStringLiteral("FILE"));
         const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("The readings as CSV."), QStringLiteral("FILE"));
-        parser.addOptions({list, exportRecord, pdf, csv});
+        const QCommandLineOption serverOption(
+            QStringLiteral("records-server"),
+            QStringLiteral("For this run, also keep the records on this PostgreSQL server (a libpq connection string or URI, "
+                           "no password: ~/.pgpass) instead of the one in the settings ([Records] Server)."),
+            QStringLiteral("URI"));
+        parser.addOptions({list, exportRecord, pdf, csv, serverOption});
         parser.addPositionalArgument(QStringLiteral("INDEX_NO"), QStringLiteral("With --list-records: the scale's Index No."),
                                      QStringLiteral("[INDEX_NO]"));
         parser.parse(QCoreApplication::arguments()); // the window system's options are QApplication's
@@ -72,9 +84,25 @@ int main(int argc, char *argv[])
         if (parser.isSet(version))
             parser.showVersion();
         QTextStream out(stdout), err(stderr);
+        const QString serverText = parser.isSet(serverOption)
+                                       ? parser.value(serverOption)
+                                       : modCommon::GetString_ofINI(QStringLiteral("Records"), QStringLiteral("Server"), QString());
+        if (!serverText.isEmpty()) {
+            QString why;
+            server = records::parseServerAddress(serverText, &why);
+            if (!server && parser.isSet(serverOption)) {
+                err << why << '\n';
+                return 2;
+            }
+            if (!server)
+                serverNote = QStringLiteral("The records server in %1 is not used. %2").arg(modCommon::settingsPath(), why);
+        }
         if (parser.isSet(list)) {
             records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
-            return listRecords(store, parser.positionalArguments().value(0), out, err);
+            std::optional<records::ServerLink> link;
+            if (server)
+                link.emplace(*server);
+            return listRecords(store, link ? &*link : nullptr, parser.positionalArguments().value(0), out, err);
         }
         if (parser.isSet(exportRecord)) {
             exportId = parser.value(exportRecord);
@@ -88,7 +116,10 @@ int main(int argc, char *argv[])
         QGuiApplication app(argc, argv);
         QTextStream out(stdout), err(stderr);
         records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
-        return exportRecord(store, exportId, pdfPath, csvPath, out, err);
+        std::optional<records::ServerLink> link;
+        if (server)
+            link.emplace(*server);
+        return exportRecord(store, link ? &*link : nullptr, exportId, pdfPath, csvPath, out, err);
     }
 
     platform::preferLightweightGuiBackends();
@@ -103,12 +134,24 @@ int main(int argc, char *argv[])
     // made when first asked for. The program ends with the main window.
     records::Visit visit;
     std::unique_ptr<RecordWindow> recordWindow;
+    std::unique_ptr<records::RecordStore> store; // made when first needed, then the window's
+    const auto makeStore = [&] {
+        const QString local = records::SqliteStore::defaultPath(platform::dataDir());
+        if (server)
+            store = std::make_unique<records::SyncedStore>(local, *server);
+        else
+            store = std::make_unique<records::SqliteStore>(local);
+    };
     QObject::connect(&window, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
     QObject::connect(&window, &frmMain::recordWindowRequested, &visit, [&] {
         if (!recordWindow) {
             recordWindow = std::make_unique<RecordWindow>(visit);
             recordWindow->setAttribute(Qt::WA_QuitOnClose, false);
             recordWindow->move(window.frameGeometry().topRight() + QPoint(8, 0));
+            if (!store)
+                makeStore();
+            recordWindow->setStore(std::move(store));
+            recordWindow->setServerNote(serverNote);
         }
         recordWindow->showAndRaise();
     });
@@ -116,6 +159,14 @@ int main(int argc, char *argv[])
         if (recordWindow)
             recordWindow->finish();
     });
+    if (server) // records that waited for the server go now, once the window is up
+        QTimer::singleShot(2000, &visit, [&] {
+            if (!store && !recordWindow)
+                makeStore();
+            records::RecordStore *current = store ? store.get() : recordWindow->store();
+            if (auto *synced = dynamic_cast<records::SyncedStore *>(current))
+                synced->sendWaiting();
+        });
     window.show();
     return app.exec();
 }

@@ -5,6 +5,7 @@
 #include "MsgBox.h"
 #include "Program.h"
 #include "SqliteStore.h"
+#include "SyncedStore.h"
 #include "TrendView.h"
 
 #include <QButtonGroup>
@@ -245,6 +246,10 @@ void RecordWindow::createControls()
     storeStatus->setWordWrap(true);
     storeStatus->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0)"));
     outer->addWidget(storeStatus);
+    serverStatus = new QLabel(this);
+    serverStatus->setWordWrap(true);
+    serverStatus->hide();
+    outer->addWidget(serverStatus);
 
     auto *historyBox = new QGroupBox(QStringLiteral("Earlier records of this scale"), this);
     auto *historyLayout = new QHBoxLayout(historyBox);
@@ -296,6 +301,35 @@ void RecordWindow::setStore(std::unique_ptr<RecordStore> store)
 {
     m_store = std::move(store);
     m_visit.setStore(m_store.get());
+    if (auto *synced = dynamic_cast<SyncedStore *>(m_store.get())) {
+        connect(synced, &SyncedStore::syncChanged, this, &RecordWindow::refreshServerState);
+        connect(synced, &SyncedStore::historyChanged, this, &RecordWindow::refreshHistory);
+    }
+    refreshServerState();
+}
+
+void RecordWindow::setServerNote(const QString &note)
+{
+    m_serverNote = note;
+    refreshServerState();
+}
+
+void RecordWindow::refreshServerState()
+{
+    const auto *synced = dynamic_cast<const SyncedStore *>(m_store.get());
+    QString text = m_serverNote;
+    if (synced && !synced->serverError().isEmpty())
+        text = synced->waiting() > 0
+                   ? QStringLiteral("%1 %2 record(s) wait on this computer (%3) and go to the server when it answers.")
+                         .arg(synced->serverError())
+                         .arg(synced->waiting())
+                         .arg(synced->location())
+                   : QStringLiteral("%1 The list shows this computer's records.").arg(synced->serverError());
+    else if (synced)
+        text = synced->waiting() > 0 ? QStringLiteral("%1 record(s) on their way to the server %2.").arg(synced->waiting()).arg(synced->serverName())
+                                     : QStringLiteral("Records go to the server %1 as well.").arg(synced->serverName());
+    serverStatus->setText(text);
+    serverStatus->setVisible(!text.isEmpty());
 }
 
 bool RecordWindow::ensureStore()
@@ -351,7 +385,8 @@ void RecordWindow::showEvent(QShowEvent *event)
             }
         }
     }
-    m_visit.saveNow(); // a record kept here while the store failed goes now, if it can
+    if (m_visit.unsaved())
+        m_visit.saveNow(); // a record kept here while the store failed goes now, if it can
     refreshHistory();
     refreshLive();
 }

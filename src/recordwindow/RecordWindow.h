@@ -38,6 +38,9 @@ public:
     // before the window first shows.
     void setStorePath(const QString &path) { m_storePath = path; }
     void setStore(std::unique_ptr<records::RecordStore> store);
+    records::RecordStore *store() const { return m_store.get(); }
+    // Why records do not go to the team's server (an address that cannot be used), for the window.
+    void setServerNote(const QString &note);
 
     records::Visit &visit() { return m_visit; }
 
@@ -83,6 +86,7 @@ public:
     QPushButton *exportRecord;
     QPushButton *saveAgain;
     QLabel *storeStatus;
+    QLabel *serverStatus; // where records go, and where they wait while the server does not answer
     QTreeWidget *history;
     QPushButton *openRecord;
     QPushButton *correct;
@@ -100,6 +104,7 @@ private:
     void refreshRecord();
     void refreshHistory();
     void refreshStoreState();
+    void refreshServerState();
     void fillInstrument(const records::Instrument &instrument);
     std::optional<records::Instrument> instrumentFromFields();
     records::ReferenceWeights weightsFromFields() const;
@@ -123,6 +128,7 @@ private:
     std::unique_ptr<records::RecordStore> m_store;
     QString m_storePath;
     bool m_storeComplained = false;
+    QString m_serverNote;
     QTimer m_refresh;     // single shot: the live readouts at most ten times a second
     QTimer m_quietCheck;  // single shot: a look once reports have stopped
 };
