@@ -14,7 +14,7 @@ scripts/deps.sh clang libclang-rt-14-dev
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frame_text serial_stream settings)
+[ ${#targets[@]} -gt 0 ] || targets=(frame_text serial_stream settings records)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON >/dev/null
 cmake --build build-fuzz
@@ -22,7 +22,7 @@ cmake --build build-fuzz
 # Inputs as long as the frames and files they stand for, no allocation stacks or quarantine (the
 # allocator dominated every input), leaks left to the replay in the sanitizer build.
 export ASAN_OPTIONS=malloc_context_size=0:max_malloc_fill_size=0:quarantine_size_mb=0:detect_leaks=0
-declare -A max_len=([frame_text]=128 [serial_stream]=256 [settings]=512)
+declare -A max_len=([frame_text]=128 [serial_stream]=256 [settings]=512 [records]=4096)
 
 run() {
   local t=$1

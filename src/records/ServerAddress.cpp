@@ -1,5 +1,6 @@
 #include "ServerAddress.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -149,9 +150,17 @@ QString ServerAddress::name() const
 std::optional<ServerAddress> parseServerAddress(const QString &text, QString *why)
 {
     const QString t = text.trimmed();
-    if (t.startsWith(QLatin1String("postgresql://")) || t.startsWith(QLatin1String("postgres://")))
-        return fromUri(t, why);
-    return fromKeywords(t, why);
+    const bool uri = t.startsWith(QLatin1String("postgresql://")) || t.startsWith(QLatin1String("postgres://"));
+    auto address = uri ? fromUri(t, why) : fromKeywords(t, why);
+    // libpq's keywords are lower-case words; a value cannot hold a NUL.
+    static const QRegularExpression keyword(QStringLiteral("^[a-z_]+$"));
+    for (const auto &[key, value] : address ? address->parameters : QList<QPair<QString, QString>>()) {
+        if (!keyword.match(key).hasMatch() || value.contains(QChar(u'\0'))) {
+            *why = QStringLiteral("The records server's address is not one libpq reads (at \"%1\").").arg(key.left(40));
+            return std::nullopt;
+        }
+    }
+    return address;
 }
 
 } // namespace records
