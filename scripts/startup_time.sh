@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Time from starting a program until its window is mapped on an X server (Xvfb), N runs each of
 # the console and of a bare Qt window, alternating; prints each run, the medians and their ratio.
-# Usage: scripts/startup_time.sh [runs, default 5]
+# Options after the number of runs go to the console (e.g. --records-server for a server that
+# cannot be reached).
+# Usage: scripts/startup_time.sh [runs, default 5] [console options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}" ]; then
@@ -13,20 +15,23 @@ bin=build-release/bin
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cp "$bin/vantor_cal" "$dir/" # a portable copy with a folder of its own
-time_to_window() { # program, window title
-  local start end app
+runs=${1:-5}
+shift || true
+time_to_window() { # window title, program and its arguments
+  local start end app title=$1
+  shift
   start=$(date +%s%N)
-  QT_QPA_PLATFORM=xcb "$1" >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "$@" >/dev/null 2>&1 &
   app=$!
-  until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do sleep 0.01; done
+  until xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do sleep 0.01; done
   end=$(date +%s%N)
   kill "$app"; wait "$app" 2>/dev/null || true
   echo $(( (end - start) / 1000000 ))
 }
 console=(); bare=()
-for _ in $(seq "${1:-5}"); do
-  console+=("$(time_to_window "$dir/vantor_cal" "Vantor SCALE")")
-  bare+=("$(time_to_window "$bin/bare_window" "Bare Qt window")")
+for _ in $(seq "$runs"); do
+  console+=("$(time_to_window "Vantor SCALE" "$dir/vantor_cal" "$@")")
+  bare+=("$(time_to_window "Bare Qt window" "$bin/bare_window")")
 done
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 echo "console:    ${console[*]} ms, median $(median "${console[@]}")"
