@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QSocketNotifier>
+#include <cmath>
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -88,16 +89,18 @@ int main(int argc, char *argv[])
                        linearityOpt, eccentricityOpt});
     parser.process(app);
 
-    auto number = [&](const QCommandLineOption &o, int low, int high) {
+    // An option's number from low to high (a whole one where `whole`), else a word and the end.
+    auto decimal = [&](const QCommandLineOption &o, double low, double high, bool whole = false) {
         bool ok = false;
-        const int v = parser.value(o).toInt(&ok);
-        if (!ok || v < low || v > high) {
-            std::cerr << "vantor_sim: --" << o.names().first().toStdString() << " wants a number from "
-                      << low << " to " << high << "\n";
+        const double v = parser.value(o).toDouble(&ok);
+        if (!ok || v < low || v > high || (whole && v != std::floor(v))) {
+            std::cerr << "vantor_sim: --" << o.names().first().toStdString() << " wants a" << (whole ? " whole" : "")
+                      << " number from " << low << " to " << high << "\n";
             std::exit(2);
         }
         return v;
     };
+    auto number = [&](const QCommandLineOption &o, int low, int high) { return int(decimal(o, low, high, true)); };
 
     sim::DeviceSettings settings;
     const QString statePath = parser.value(stateOpt);
@@ -128,16 +131,6 @@ int main(int argc, char *argv[])
     faults.noisePercent = number(noiseOpt, 0, 100);
     const quint32 seed = quint32(number(seedOpt, 0, INT_MAX));
 
-    auto decimal = [&](const QCommandLineOption &o, double low, double high) {
-        bool ok = false;
-        const double v = parser.value(o).toDouble(&ok);
-        if (!ok || v < low || v > high) {
-            std::cerr << "vantor_sim: --" << o.names().first().toStdString() << " wants a number from "
-                      << low << " to " << high << "\n";
-            std::exit(2);
-        }
-        return v;
-    };
     sim::Imperfections imperfections;
     imperfections.settleMs = number(settleOpt, 0, 60000);
     imperfections.capacityKg = decimal(capacityOpt, 1, 999);

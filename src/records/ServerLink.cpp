@@ -1,5 +1,7 @@
 #include "ServerLink.h"
 
+#include "SqlRows.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -175,22 +177,8 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
     if (!q.exec())
         fail(QStringLiteral("read"), cause(q.lastError()));
     QList<RecordSummary> out;
-    while (q.next()) {
-        RecordSummary s;
-        s.uuid = q.value(0).toString();
-        s.indexNo = q.value(1).toString();
-        s.revision = q.value(2).toInt();
-        s.replaces = q.value(3).toString();
-        s.openedAt = q.value(4).toDateTime().toUTC();
-        s.closedAt = q.value(5).toDateTime().toUTC();
-        const QString verdict = q.value(6).toString();
-        for (Verdict v : {Verdict::Pass, Verdict::Adjusted, Verdict::Fail})
-            if (verdict == verdictName(v))
-                s.verdict = v;
-        s.userType = q.value(7).toString();
-        s.source = QStringLiteral("server (%1)").arg(q.value(8).toString());
-        out << s;
-    }
+    while (q.next())
+        out << summaryFromRow(q, QStringLiteral("server (%1)").arg(q.value(8).toString()));
     return out;
 }
 
@@ -201,22 +189,11 @@ std::optional<LoadedRecord> ServerLink::load(const QString &uuidOrNumber)
     if (!id)
         return std::nullopt;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT body, sha256, verdict, revision FROM service_records WHERE uuid::text LIKE ?"));
+    q.prepare(QStringLiteral("SELECT body, sha256, true, verdict, revision FROM service_records WHERE uuid::text LIKE ?"));
     q.addBindValue(id->prefix + QLatin1Char('%'));
     if (!q.exec())
         fail(QStringLiteral("read"), cause(q.lastError()));
-    std::optional<LoadedRecord> found;
-    while (q.next()) {
-        if (id->revision > 0 && q.value(3).toInt() != id->revision)
-            continue;
-        if (found)
-            fail(QStringLiteral("read"), QStringLiteral("more than one record starts with %1").arg(uuidOrNumber));
-        QString why;
-        found = readStored(q.value(0).toString().toUtf8(), true, q.value(1).toString(), q.value(2).toString(), &why);
-        if (!found)
-            fail(QStringLiteral("read"), QStringLiteral("record %1 cannot be read: %2").arg(uuidOrNumber, why));
-    }
-    return found;
+    return recordFromRows(q, *id, uuidOrNumber, [this](const QString &why) { fail(QStringLiteral("read"), why); });
 }
 
 } // namespace records

@@ -1,5 +1,7 @@
 #include "SqliteStore.h"
 
+#include "SqlRows.h"
+
 #include <QDir>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -210,22 +212,8 @@ QList<RecordSummary> SqliteStore::history(const QString &indexNo)
         query.bind(indexNo);
     QSqlQuery &q = query.run();
     QList<RecordSummary> out;
-    while (q.next()) {
-        RecordSummary s;
-        s.uuid = q.value(0).toString();
-        s.indexNo = q.value(1).toString();
-        s.revision = q.value(2).toInt();
-        s.replaces = q.value(3).toString();
-        s.openedAt = QDateTime::fromString(q.value(4).toString(), Qt::ISODateWithMs);
-        s.closedAt = QDateTime::fromString(q.value(5).toString(), Qt::ISODateWithMs);
-        const QString verdict = q.value(6).toString();
-        for (Verdict v : {Verdict::Pass, Verdict::Adjusted, Verdict::Fail})
-            if (verdict == verdictName(v))
-                s.verdict = v;
-        s.userType = q.value(7).toString();
-        s.source = QStringLiteral("this computer");
-        out << s;
-    }
+    while (q.next())
+        out << summaryFromRow(q, QStringLiteral("this computer"));
     return out;
 }
 
@@ -241,18 +229,7 @@ std::optional<LoadedRecord> SqliteStore::load(const QString &uuidOrNumber)
                 QStringLiteral("SELECT body, sha256, closed_at IS NOT NULL, verdict, revision FROM records WHERE uuid %1 ?")
                     .arg(whole ? QStringLiteral("=") : QStringLiteral("LIKE")));
     QSqlQuery &q = query.bind(whole ? id->prefix : id->prefix + QLatin1Char('%')).run();
-    std::optional<LoadedRecord> found;
-    while (q.next()) {
-        if (id->revision > 0 && q.value(4).toInt() != id->revision)
-            continue;
-        if (found)
-            fail(QStringLiteral("read"), QStringLiteral("more than one record starts with %1").arg(uuidOrNumber));
-        QString why;
-        found = readStored(q.value(0).toByteArray(), q.value(2).toBool(), q.value(1).toString(), q.value(3).toString(), &why);
-        if (!found)
-            fail(QStringLiteral("read"), QStringLiteral("record %1 cannot be read: %2").arg(uuidOrNumber, why));
-    }
-    return found;
+    return recordFromRows(q, *id, uuidOrNumber, [this](const QString &why) { fail(QStringLiteral("read"), why); });
 }
 
 void SqliteStore::queueForServer(const QString &uuid)
