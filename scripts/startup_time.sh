@@ -21,9 +21,12 @@ time_to_window() { # window title, program and its arguments
   local start end app title=$1
   shift
   start=$(date +%s%N)
-  QT_QPA_PLATFORM=xcb "$@" >/dev/null 2>&1 &
+  QT_QPA_PLATFORM=xcb "$@" >"$dir/output" 2>&1 &
   app=$!
-  until xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do sleep 0.01; done
+  until xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
+    kill -0 "$app" 2>/dev/null || { echo "$1 ended before its window showed:" >&2; cat "$dir/output" >&2; exit 1; }
+    sleep 0.01
+  done
   end=$(date +%s%N)
   kill "$app"; wait "$app" 2>/dev/null || true
   echo $(( (end - start) / 1000000 ))
