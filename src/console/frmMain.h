@@ -201,6 +201,7 @@ private:
     void sendCommand(const QString &codeAndPayload);
     void emitDevice(records::DeviceEvent::Kind kind, qint32 number = 0, const QString &text = {});
     void confirmOldestBg();
+    void dropUnansweredBg(); // those never answered
     // The steps several replies share: time-out off, status hold on, status colours.
     void acknowledge();
     // After a confirmed write: wait, log, read the value back, then "Send Ok!!".

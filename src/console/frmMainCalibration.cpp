@@ -21,6 +21,7 @@ void frmMain::sendCommand(const QString &codeAndPayload)
     if (codeAndPayload.startsWith(QLatin1String("BG")) && MSComm.PortOpen()) {
         if (!m_bgClock.isValid())
             m_bgClock.start();
+        dropUnansweredBg(); // a scale that never answers does not fill the list
         m_unansweredBg.emplace_back(m_bgClock.elapsed(), qint16(codeAndPayload.mid(2, 2).toInt(nullptr, 16)));
     }
     fuSendByteStrComData(MSComm, text);

@@ -63,10 +63,15 @@ void frmMain::All_Data_Received_Check()
     }
 }
 
-void frmMain::confirmOldestBg()
+void frmMain::dropUnansweredBg()
 {
     while (!m_unansweredBg.empty() && m_unansweredBg.front().first < m_bgClock.elapsed() - kBgAnswerMs)
         m_unansweredBg.pop_front();
+}
+
+void frmMain::confirmOldestBg()
+{
+    dropUnansweredBg();
     if (m_unansweredBg.empty())
         return;
     const qint16 command = m_unansweredBg.front().second;
