@@ -50,6 +50,8 @@ PY
   else
     verdict=killed; killed=$((killed + 1)); why=""
   fi
+  # A run stopped at its first failure skips the fixtures' clean-up: the test PostgreSQL server.
+  ctest --test-dir "$dir" -R '^postgres_stop$' >/dev/null 2>&1 || true
   restore
   printf '%-8s %-34s %s%s\n' "$verdict" "${file#src/}" "$fault" "${why:+ ($why)}" | tee -a "$table"
 done < <(sed 's/\t/\x1f/g' "$list")
