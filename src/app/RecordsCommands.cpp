@@ -28,7 +28,7 @@ int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, 
                    .arg(QStringLiteral("Opened"), -17).arg(QStringLiteral("Closed"), -17)
                    .arg(QStringLiteral("Verdict"), -9).arg(QStringLiteral("User"), -5).arg(QStringLiteral("Kept on"));
         for (const RecordSummary &s : list) {
-            const QString number = s.uuid.left(8).toUpper() + (s.revision > 1 ? QStringLiteral("-r%1").arg(s.revision) : QString());
+            const QString number = recordNumber(s.uuid, s.revision);
             const auto when = [](const QDateTime &t) {
                 return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
             };

@@ -3,7 +3,6 @@
 // change the scale confirmed, as plain values. The console makes them; it knows nothing else of
 // the records.
 
-#include <QMetaType>
 #include <QString>
 
 namespace records {
@@ -30,5 +29,3 @@ struct DeviceEvent
 };
 
 } // namespace records
-
-Q_DECLARE_METATYPE(records::DeviceEvent)

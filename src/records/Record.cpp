@@ -200,8 +200,13 @@ Record correctionOf(const Record &closed, const QDateTime &now)
 
 QString recordNumber(const Record &r)
 {
-    const QString number = r.uuid.left(8).toUpper();
-    return r.revision > 1 ? number + QStringLiteral("-r%1").arg(r.revision) : number;
+    return recordNumber(r.uuid, r.revision);
+}
+
+QString recordNumber(const QString &uuid, int revision)
+{
+    const QString number = uuid.left(8).toUpper();
+    return revision > 1 ? number + QStringLiteral("-r%1").arg(revision) : number;
 }
 
 QList<Micro> defaultWeighingLoads(const Instrument &in)

@@ -100,6 +100,7 @@ Record correctionOf(const Record &closed, const QDateTime &now);
 
 // Short number for people and certificates: the uuid's first 8 hex digits, "-r<n>" from revision 2.
 QString recordNumber(const Record &r);
+QString recordNumber(const QString &uuid, int revision);
 
 // Default test loads: 0, Min, 500 e and 2,000 e where below Max, Max/2, Max (ascending, once each).
 QList<Micro> defaultWeighingLoads(const Instrument &in);

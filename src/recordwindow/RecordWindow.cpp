@@ -347,10 +347,15 @@ void RecordWindow::onLiveWeight()
 
 void RecordWindow::onScaleChanged()
 {
-    if (!isVisible())
-        return; // showEvent catches up
-    indexNo->setText(m_visit.indexNo());
-    if (!m_visit.record() || m_visit.record()->closed()) {
+    if (isVisible())
+        showScale(); // else showEvent catches up
+}
+
+void RecordWindow::showScale()
+{
+    indexNo->setText(m_visit.indexNo().isEmpty() ? QStringLiteral("(log in to the scale)") : m_visit.indexNo());
+    if ((!m_visit.record() || m_visit.record()->closed()) && !m_visit.indexNo().isEmpty()) {
+        // Ready for a new record: the scale's unit, and the instrument as described last time.
         unit->setCurrentIndex(m_visit.scaleInPounds() ? 1 : 0);
         try {
             if (const auto known = m_store->instrument(m_visit.indexNo()))
@@ -373,21 +378,9 @@ void RecordWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     ensureStore();
-    indexNo->setText(m_visit.indexNo().isEmpty() ? QStringLiteral("(log in to the scale)") : m_visit.indexNo());
-    if (!m_visit.record()) {
-        unit->setCurrentIndex(m_visit.scaleInPounds() ? 1 : 0);
-        if (!m_visit.indexNo().isEmpty()) {
-            try {
-                if (const auto known = m_store->instrument(m_visit.indexNo()))
-                    fillInstrument(*known);
-            } catch (const StoreError &e) {
-                storeStatus->setText(e.message);
-            }
-        }
-    }
     if (m_visit.unsaved())
         m_visit.saveNow(); // a record kept here while the store failed goes now, if it can
-    refreshHistory();
+    showScale();
     refreshLive();
 }
 
@@ -600,7 +593,7 @@ void RecordWindow::refreshHistory()
         for (const RecordSummary &s : m_store->history(m_visit.indexNo())) {
             auto *item = new QTreeWidgetItem(history);
             item->setText(0, localTime(s.openedAt));
-            item->setText(1, s.uuid.left(8).toUpper() + (s.revision > 1 ? QStringLiteral("-r%1").arg(s.revision) : QString()));
+            item->setText(1, recordNumber(s.uuid, s.revision));
             item->setText(2, s.closedAt.isValid() ? verdictName(s.verdict) : QStringLiteral("open"));
             item->setText(3, s.userType);
             item->setText(4, s.source);

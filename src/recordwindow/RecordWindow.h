@@ -101,6 +101,7 @@ private:
     void refreshLive();
     void onLiveWeight();
     void onScaleChanged();
+    void showScale();
     void refreshRecord();
     void refreshHistory();
     void refreshStoreState();
