@@ -28,7 +28,7 @@ Record closedRecord(const QString &indexNo, int n)
     const QDateTime opened = QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC).addSecs(60LL * n);
     Record r = newRecord(in, QStringLiteral("001"), false, opened);
     for (int i = 0; i < 6; ++i) // a weighing test up, as a visit takes it
-        r.asFound[i].reading = Reading{r.asFound[i].load + n % 7 * 1000, false, opened.addSecs(i)};
+        r.asFound[i].reading = Reading{.indication = r.asFound[i].load + n % 7 * 1000, .at = opened.addSecs(i)};
     r.closedAt = opened.addSecs(900);
     r.verdict = verdictOf(r);
     r.sha256 = r.computeSha256();

@@ -68,7 +68,7 @@ Record closedRecord(const QString &indexNo, int n)
     in.d = kMicro / 100;
     const QDateTime opened = QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(n);
     Record r = newRecord(in, QStringLiteral("001"), false, opened);
-    r.asFound[0].reading = Reading{n, false, opened};
+    r.asFound[0].reading = Reading{.indication = n, .at = opened};
     r.closedAt = opened.addSecs(60);
     r.verdict = verdictOf(r);
     r.sha256 = r.computeSha256();

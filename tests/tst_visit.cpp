@@ -4,15 +4,20 @@
 // records from the command line.
 #include "Certificate.h"
 #include "FileDialog.h"
+#include "InputBox.h"
 #include "MsgBox.h"
 #include "Pty.h"
 #include "RawDatabase.h"
 #include "RecordWindow.h"
 #include "SimProcess.h"
 #include "SqliteStore.h"
+#include "WindowPlacement.h"
 #include "frmMain.h"
 #include "modCommon.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QBrush>
 #include <QDir>
 #include <QFrame>
 #include <QJsonDocument>
@@ -22,7 +27,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -44,18 +51,19 @@ QString run(const QString &program, const QStringList &arguments, QString *text 
 }
 
 // The console and its record window on the virtual scale in a portable copy's folder, logged in,
-// the scale in kilograms, the record window shown and a record of a 150 kg class III platform open.
+// the scale in kilograms, the record window shown and a record of a 150 kg class III platform open
+// with weighing loads of 0 and 50 kg.
 struct Session
 {
-    Session()
+    explicit Session(const char *rate = "25")
     {
-        scale.start(dir.path(), 1, {"--quiet", "--rate", "25", "--settle-ms", "100"});
+        scale.start(dir.path(), 1, {"--quiet", "--rate", rate, "--settle-ms", "100"});
         record.setStorePath(SqliteStore::defaultPath(dir.path()));
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
         console.show();
     }
-    bool begin()
+    bool logIn()
     {
         if (!QTest::qWaitFor([this] { return console.MSComm.PortOpen(); }, 10000))
             return false;
@@ -67,10 +75,16 @@ struct Session
         sizeBefore = console.size();
         console.recordButton->click();
         console.cmdAdminClose->click();
+        return true;
+    }
+    bool begin()
+    {
+        if (!logIn())
+            return false;
         record.max->setText(QStringLiteral("150"));
         record.min->setText(QStringLiteral("1"));
         record.scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
-        record.displayInterval->setText(QStringLiteral("0.01"));
+        record.displayInterval->setText(QStringLiteral("0.05"));
         record.newRecord->click();
         if (record.visit().record())
             return false;
@@ -78,29 +92,51 @@ struct Session
         record.makerModel->setText(QStringLiteral("Vantor PS-150"));
         record.weightSet->setText(QStringLiteral("W-12"));
         record.newRecord->click();
-        record.loads->setText(QStringLiteral("0; 50"));
-        record.applyLoads->click();
-        return record.visit().record().has_value();
+        return record.visit().record() && loads("0; 50");
     }
-    // Puts a load on the platter, waits until the window calls it stable, captures it.
-    bool captureAt(double kg, int row)
+    bool loads(const QString &text)
+    {
+        tests().loads->setText(text);
+        tests().applyLoads->click();
+        return tests().selectedPoint().has_value();
+    }
+    // Puts a load on the platter and waits until the window calls it stable.
+    bool settle(double kg)
     {
         scale.command(QStringLiteral("load %1").arg(kg));
-        const bool stable = QTest::qWaitFor([&] {
+        return QTest::qWaitFor([&] {
             const auto s = record.visit().stability();
             return s.stable && qAbs(s.latest - Micro(kg * kMicro)) < 2 * kMicro;
-        }, 10000);
-        record.points->selectRow(row);
-        record.capture->click();
+        }, 15000);
+    }
+    // Settles, then captures into the row given (the one the window selected when -1).
+    bool captureAt(double kg, int row = -1)
+    {
+        const bool stable = settle(kg);
+        if (row >= 0)
+            tests().points->selectRow(row);
+        tests().capture->click();
         return stable;
     }
+    TestsPanel &tests() { return *record.tests; }
+    int selectedRow() { return tests().points->selectionModel()->currentIndex().row(); }
     const Record &r() { return *record.visit().record(); }
+    const Point &point(Phase phase, int i) { return r().points(phase)[i]; }
     QStringList adjustments()
     {
         QStringList out;
         for (const Adjustment &a : r().adjustments)
             out << a.text;
         return out;
+    }
+    // Marks every point of the phase that waits as not performed, a test at a time.
+    void markRestNotPerformed(Phase phase)
+    {
+        for (int test = 0; test < 3; ++test) {
+            tests().showTable(phase, Test(test));
+            if (tests().selectedPoint())
+                tests().notPerformed->click();
+        }
     }
 
     ProgramFolder dir;
@@ -118,24 +154,33 @@ class tst_Visit : public QObject
     Q_OBJECT
 
     QStringList m_boxes;
+    QList<int> m_answers; // for the next questions; Yes when none is left
+
+    void answer(std::initializer_list<int> answers) { m_answers = answers; }
 
 private slots:
     void init()
     {
         m_boxes.clear();
+        m_answers.clear();
         platform::setMsgBoxHandler([this](const platform::MsgBoxRequest &r) {
             m_boxes << r.prompt;
-            return (r.style & 0x0F) == platform::vbYesNo ? int(platform::vbYes) : int(platform::vbOK);
+            if ((r.style & 0x0F) == platform::vbOKOnly)
+                return int(platform::vbOK);
+            return m_answers.isEmpty() ? int(platform::vbYes) : m_answers.takeFirst();
         });
+        platform::setInputBoxHandler([](const QString &) { return QStringLiteral("weights not at hand"); });
     }
     void cleanup()
     {
         platform::setMsgBoxHandler(nullptr);
+        platform::setInputBoxHandler(nullptr);
         platform::setSaveFileNameHandler(nullptr);
     }
 
     // As found fails at 50 kg; the 50 kg calibration, the gravity value and the passwords are
-    // recorded by themselves; as left passes; the record closes as ADJUSTED.
+    // recorded by themselves; what as found had not tested then is marked so; as left passes with
+    // the rest marked not performed; the record closes as ADJUSTED.
     void wholeVisit()
     {
         Session v;
@@ -143,21 +188,23 @@ private slots:
         QCOMPARE(m_boxes.size(), 1); // the scale interval of 0.03
         QCOMPARE(v.console.size(), v.sizeBefore);
         QVERIFY(v.record.isVisible());
-        QSet<QChar> keys; // every action has a key of its own
-        for (QAbstractButton *b : v.record.findChildren<QAbstractButton *>()) {
-            if (!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b))
-                continue;
-            const qsizetype amp = b->text().indexOf(u'&');
-            QVERIFY2(amp >= 0 && amp + 1 < b->text().size() && !keys.contains(b->text()[amp + 1].toLower()), qPrintable(b->text()));
-            keys.insert(b->text()[amp + 1].toLower());
+        for (int tab = 0; tab < v.record.tabs->count(); ++tab) { // every action has a key of its own
+            v.record.tabs->setCurrentIndex(tab);
+            QSet<QChar> keys;
+            for (QAbstractButton *b : v.record.findChildren<QAbstractButton *>()) {
+                if ((!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b)) || !b->isVisibleTo(&v.record))
+                    continue;
+                const qsizetype amp = b->text().indexOf(u'&');
+                QVERIFY2(amp >= 0 && amp + 1 < b->text().size() && !keys.contains(b->text()[amp + 1].toLower()), qPrintable(b->text()));
+                keys.insert(b->text()[amp + 1].toLower());
+            }
         }
         v.console.cmdAccelRead->click(); // the gravity value before
         QTRY_COMPARE(v.console.txtAccelRead->text(), QStringLiteral("9.7982"));
 
-        QVERIFY(v.captureAt(0, 0));
-        QVERIFY(v.captureAt(50, 1));
-        QVERIFY(phasePasses(v.r(), Phase::AsFound) == false);
-        QCOMPARE(resultOf(v.r(), v.r().asFound[1]).pass, false);
+        QVERIFY(v.captureAt(0));
+        QVERIFY(v.captureAt(50));
+        QCOMPARE(resultOf(v.r(), v.point(Phase::AsFound, 1)).pass, false);
 
         v.console.cmdAuto->click();
         v.console.cmd50Kg->click(); // 50 kg lies on the platter
@@ -174,18 +221,26 @@ private slots:
         QCOMPARE(v.adjustments().mid(0, 2), (QStringList{"Calibration mode set to automatic", "Calibration with 50 kg"}));
         QVERIFY(v.adjustments().contains("Gravity value changed from 9.7982 m/s\u00b2 to 9.8100 m/s\u00b2 (read back)"));
         QVERIFY(v.adjustments().contains("Passwords changed"));
-        v.record.points->selectRow(0);
-        v.record.removeReading->click();
-        v.record.capture->click(); // as found after an adjustment: refused
+        QCOMPARE(v.point(Phase::AsFound, 2).notPerformed, QStringLiteral("adjusted before testing"));
+        v.tests().points->selectRow(0);
+        v.tests().removeReading->click(); // kept beside the point, as removed
+        QCOMPARE(v.point(Phase::AsFound, 0).earlier.value(0).change, QStringLiteral("removed"));
+        v.tests().capture->click(); // as found after an adjustment: refused
         QVERIFY(m_boxes.last().contains(QLatin1String("as found can no longer be taken")));
 
-        v.record.asLeft->setChecked(true);
-        v.record.loads->setText(QStringLiteral("0; 50"));
-        v.record.applyLoads->click();
+        v.tests().asLeft->setChecked(true);
+        QVERIFY(v.loads("0; 50"));
         QVERIFY(v.captureAt(50, 1));
         QVERIFY(v.captureAt(0, 0));
+        v.record.closeRecord->click(); // as found 0 kg and the rest of as left wait
+        QVERIFY2(m_boxes.last().contains(QLatin1String("As found, up 0.00 kg has no reading")), qPrintable(m_boxes.last()));
+        QVERIFY(!v.r().closed());
+        v.markRestNotPerformed(Phase::AsFound);
+        v.markRestNotPerformed(Phase::AsLeft);
         v.record.closeRecord->click();
         QCOMPARE(v.r().verdict, Verdict::Adjusted);
+        QCOMPARE(v.r().asLeft.last().notPerformed, QStringLiteral("weights not at hand"));
+        v.record.tabs->setCurrentIndex(2);
         QCOMPARE(v.record.history->topLevelItem(0)->text(2), QStringLiteral("ADJUSTED"));
 
         platform::setSaveFileNameHandler([&v](const QString &, const QString &name) { return v.dir.file(name); });
@@ -195,11 +250,15 @@ private slots:
         QString pdf;
         QCOMPARE(run(QStringLiteral("pdftotext"), {v.dir.file("certificate-" + number + ".pdf"), QStringLiteral("-")}, &pdf),
                  QStringLiteral("ok"));
-        for (const char *expected : {"Verdict: ADJUSTED", "51.02", "Calibration with 50 kg", "Passwords changed", "W-12"})
+        for (const char *expected : {"Verdict: ADJUSTED", "51.02", "Calibration with 50 kg", "Passwords changed", "W-12",
+                                     "not performed: weights not at hand", "not performed: adjusted before testing",
+                                     "1 reading(s) retaken or removed"})
             QVERIFY2(pdf.contains(QLatin1String(expected)), expected);
         const QByteArray csv = v.dir.read("readings-" + number + ".csv");
         QVERIFY(csv.contains(",as found,weighing,up,50.00,51.02"));
         QVERIFY(csv.contains(",as left,weighing,up,50.00,50.0"));
+        QVERIFY(csv.contains(",as found,weighing,up,0.00,0.00"));
+        QVERIFY(csv.contains(",removed "));
         QVERIFY(!v.dir.read(QFileInfo(SqliteStore::defaultPath(v.dir.path())).fileName()).contains("97538642"));
 
         // The same record from the command line of a portable copy kept beside it.
@@ -214,10 +273,180 @@ private slots:
         QCOMPARE(v.dir.read("cli.csv"), csv);
         QCOMPARE(run(QStringLiteral("pdftotext"), {v.dir.file("cli.pdf"), QStringLiteral("-")}, &pdf), QStringLiteral("ok"));
         QVERIFY(pdf.contains(QLatin1String("Calibration certificate ") + number));
+        QVERIFY(run(v.dir.file("vantor_cal"), QStringList{"--export-record", "ffffffff", "--csv", v.dir.file("none.csv")}, &listed)
+                != QStringLiteral("ok"));
+        QVERIFY2(listed.contains(QLatin1String("No record ffffffff")), qPrintable(listed));
+    }
+
+    // The reading goes to the point selected, which after a capture and after every switch of
+    // table is the first point that waits; Enter captures, but applies loads in their field; a
+    // load far from the point asks first.
+    void readingsLandWhereSelected()
+    {
+        Session v;
+        QVERIFY(v.begin());
+        QCOMPARE(v.selectedRow(), 0);
+        QVERIFY(v.settle(0));
+        QTest::keyClick(v.tests().points, Qt::Key_Return);
+        QVERIFY(v.point(Phase::AsFound, 0).reading);
+        QCOMPARE(v.selectedRow(), 1);
+        QVERIFY(v.settle(50));
+        QTest::keyClick(v.tests().test, Qt::Key_Enter);
+        QVERIFY(v.point(Phase::AsFound, 1).reading);
+        QCOMPARE(v.selectedRow(), 2); // down 0
+
+        v.tests().asLeft->setChecked(true);
+        QCOMPARE(v.selectedRow(), 0);
+        v.tests().test->setCurrentIndex(int(Test::Eccentricity));
+        QCOMPARE(v.tests().selectedPoint()->position, QStringLiteral("centre"));
+        v.tests().asFound->setChecked(true);
+        v.tests().test->setCurrentIndex(int(Test::Weighing));
+        QCOMPARE(v.selectedRow(), 2);
+        answer({platform::vbNo}); // 50 kg on the platter, the point is 0 kg
+        QTest::keyClick(v.tests().points, Qt::Key_Return);
+        QVERIFY2(m_boxes.last().contains(QLatin1String("the point is 0.00 kg: keep?")), qPrintable(m_boxes.last()));
+        QVERIFY(!v.point(Phase::AsFound, 2).reading);
+
+        answer({platform::vbNo}); // a point read already asks before it is taken again
+        v.tests().points->selectRow(1);
+        QTest::keyClick(v.tests().points, Qt::Key_Return);
+        QVERIFY(m_boxes.last().contains(QLatin1String("Take it again?")));
+        QVERIFY(v.point(Phase::AsFound, 1).earlier.isEmpty());
+
+        v.tests().test->setCurrentIndex(int(Test::Eccentricity)); // its loads are not touched yet
+        v.tests().loads->setFocus();
+        v.tests().loads->clear();
+        QTest::keyClicks(v.tests().loads, QStringLiteral("60"));
+        QTest::keyClick(v.tests().loads, Qt::Key_Return);
+        QCOMPARE(v.point(Phase::AsFound, v.r().indexOf(Phase::AsFound, {Test::Eccentricity, "centre", 60 * kMicro})).load,
+                 60 * kMicro);
+        QCOMPARE(v.tests().selectedPoint()->position, QStringLiteral("centre")); // nothing captured
+
+        v.record.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v.record));
+        QTest::keyClick(&v.record, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), v.tests().points);
+    }
+
+    // An as-left reading taken before a later adjustment no longer counts: shown greyed, closing
+    // refused until it is taken again, the void one kept.
+    void asLeftAfterTheLastAdjustment()
+    {
+        Session v;
+        QVERIFY(v.begin());
+        QVERIFY(v.captureAt(0));
+        v.console.cmdZero->click();
+        QTRY_COMPARE_WITH_TIMEOUT(v.adjustments(), QStringList{"Zero"}, 10000);
+        v.tests().asLeft->setChecked(true);
+        QVERIFY(v.captureAt(0));
+        QVERIFY(v.captureAt(50));
+        QVERIFY(v.captureAt(0));
+        v.console.cmdAuto->click();
+        v.console.cmd10gUp->click();
+        QTRY_VERIFY_WITH_TIMEOUT(v.adjustments().contains("Trim 10 g up"), 10000);
+        const QModelIndex result = v.tests().points->model()->index(1, PointsModel::Result);
+        QVERIFY2(result.data().toString().startsWith(QLatin1String("before the adjustment at")), qPrintable(result.data().toString()));
+        QCOMPARE(result.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(128, 128, 128));
+        QVERIFY(!phasePasses(v.r(), Phase::AsLeft));
+        v.markRestNotPerformed(Phase::AsFound);
+        v.record.closeRecord->click();
+        QVERIFY2(m_boxes.last().contains(QLatin1String("was read before the adjustment at")), qPrintable(m_boxes.last()));
+        v.tests().showTable(Phase::AsLeft, Test::Weighing);
+        QCOMPARE(v.selectedRow(), 0); // the void ones wait to be taken again
+        QVERIFY(v.captureAt(0));
+        QCOMPARE(v.point(Phase::AsLeft, 0).earlier.size(), 1);
+        QVERIFY(counts(v.r(), Phase::AsLeft, v.point(Phase::AsLeft, 0)));
+        QVERIFY(voidingAdjustment(v.r(), Phase::AsLeft, *v.point(Phase::AsLeft, 0).earlier[0].reading));
+    }
+
+    // A zero before New record: listed before the record, as found not tested, as left goes on;
+    // an open record can be discarded with a reason and a new one started.
+    void adjustedBeforeTheRecordAndDiscarded()
+    {
+        Session v;
+        QVERIFY(v.logIn());
+        v.console.cmdZero->click();
+        QTRY_COMPARE_WITH_TIMEOUT(v.record.visit().adjustmentsBeforeRecord().size(), qsizetype(1), 10000);
+        v.record.max->setText(QStringLiteral("150"));
+        v.record.min->setText(QStringLiteral("1"));
+        v.record.scaleInterval->setText(QStringLiteral("0.05"));
+        v.record.displayInterval->setText(QStringLiteral("0.05"));
+        v.record.newRecord->click();
+        QVERIFY(v.record.visit().record());
+        QVERIFY(v.r().adjustments.value(0).beforeRecord);
+        QVERIFY(v.record.adjustments->item(0)->text().endsWith(QLatin1String("Zero (before this record)")));
+        for (const Point &p : v.r().asFound)
+            QCOMPARE(p.notPerformed, QStringLiteral("adjusted before testing"));
+        QCOMPARE(v.selectedRow(), -1);
+        v.tests().asLeft->setChecked(true);
+        QVERIFY(v.captureAt(0));
+        QVERIFY(counts(v.r(), Phase::AsLeft, v.point(Phase::AsLeft, 0)));
+
+        v.record.discard->click();
+        QCOMPARE(v.r().verdict, Verdict::Discarded);
+        QCOMPARE(v.r().discardReason, QStringLiteral("weights not at hand"));
+        QVERIFY(!v.record.certificate->isEnabled());
+        SqliteStore store(SqliteStore::defaultPath(v.dir.path()));
+        QCOMPARE(store.history(QString()).value(0).verdict, Verdict::Discarded);
+        v.record.newRecord->click();
+        QVERIFY(!v.r().closed());
+        QVERIFY(v.r().adjustments.isEmpty());
+    }
+
+    // A reading taken while the weight moves fails; closing says so and offers to take it again.
+    // Too few reports a second are named as such.
+    void unstableReadings()
+    {
+        Session v;
+        QVERIFY(v.begin());
+        v.scale.command(QStringLiteral("load 50"));
+        QVERIFY(QTest::qWaitFor([&] { return v.record.visit().stability().latest > 40 * kMicro; }, 10000));
+        v.tests().points->selectRow(1);
+        v.tests().capture->click(); // at once: the second before still held 0 kg
+        QVERIFY(v.point(Phase::AsFound, 1).reading->unstable);
+        QCOMPARE(v.tests().points->model()->index(1, PointsModel::Result).data().toString().left(15),
+                 QStringLiteral("FAIL (unstable)"));
+        QVERIFY(v.captureAt(0, 0));
+        v.markRestNotPerformed(Phase::AsFound);
+        answer({platform::vbNo});
+        v.record.closeRecord->click();
+        QVERIFY(m_boxes.last().contains(QLatin1String("taken while the weight was unstable: As found, up 50.00 kg")));
+        QVERIFY(!v.r().closed());
+        QCOMPARE(v.selectedRow(), 1);
+        v.record.closeRecord->click();
+        QCOMPARE(v.r().verdict, Verdict::Fail);
+
+        Session slow("2");
+        QVERIFY(slow.logIn());
+        QTRY_VERIFY_WITH_TIMEOUT(slow.record.stableMark->text().startsWith(QLatin1String("too few reports (")), 10000);
+    }
+
+    // The window opens wholly on the screen: beside the console where it fits, else over it, also
+    // where it was left last time; it fits a 1366x768 screen.
+    void windowOnTheScreen()
+    {
+        const QRect laptop(0, 0, 1366, 728);
+        QCOMPARE(placeBeside(QRect(0, 0, 473, 460), QSize(860, 700), laptop), QRect(481, 0, 860, 700));
+        QCOMPARE(placeBeside(QRect(800, 100, 473, 460), QSize(300, 700), laptop), QRect(492, 28, 300, 700)); // left
+        QCOMPARE(placeBeside(QRect(320, 100, 473, 460), QSize(860, 700), laptop), QRect(506, 28, 860, 700)); // over it
+        QCOMPARE(placeBeside(QRect(1440, 0, 473, 460), QSize(860, 700), QRect(1280, 0, 1280, 1024)).right(), 2559);
+        QCOMPARE(placeBeside(QRect(0, 0, 473, 460), QSize(1400, 900), laptop), laptop);
+        QCOMPARE(keptInside(QRect(1200, 600, 860, 700), laptop), QRect(506, 28, 860, 700));
+        QVERIFY(keptInside(QRect(5000, 5000, 860, 700), laptop).isEmpty());
+
+        Session v;
+        const QSize least = v.record.minimumSizeHint();
+        QVERIFY2(least.width() <= 1366 - 16 && least.height() <= 728 - 40, qPrintable(QStringLiteral("%1x%2").arg(least.width()).arg(least.height())));
+        v.record.setKeptGeometry(QRect(5000, 5000, 900, 700));
+        v.record.showBeside(&v.console);
+        const QRect available = v.console.screen()->availableGeometry();
+        QTRY_VERIFY(v.record.isVisible());
+        QVERIFY2(available.contains(v.record.frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(v.record.x()).arg(v.record.y())));
     }
 
     // The store is locked by another console in the middle of a visit: the record stays in the
-    // window, said once, and goes to the store when it is free; at the end it can go to a file.
+    // window, said once, and goes to the store when it is free; nothing replaces it meanwhile; at
+    // the end it can go to a file.
     void storeFailureLosesNothing()
     {
         Session v;
@@ -232,6 +461,11 @@ private slots:
             QVERIFY(v.record.saveAgain->isVisibleTo(&v.record));
             QVERIFY(v.record.storeStatus->text().contains(path));
             QCOMPARE(m_boxes.filter(QLatin1String("locked")).size(), 1);
+            v.record.tabs->setCurrentIndex(2);
+            v.record.history->setCurrentItem(v.record.history->topLevelItem(0));
+            v.record.openRecord->click(); // the record as the store has it, without these readings: refused
+            QVERIFY2(m_boxes.last().contains(QLatin1String("is not saved yet")), qPrintable(m_boxes.last()));
+            QVERIFY(v.point(Phase::AsFound, 1).reading);
         }
         v.record.saveAgain->click();
         QVERIFY(!v.record.visit().unsaved());
@@ -241,12 +475,12 @@ private slots:
 
         testsupport::RawDatabase other(path);
         QVERIFY(other.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        v.record.points->selectRow(0);
-        v.record.removeReading->click();
+        v.tests().points->selectRow(0);
+        v.tests().removeReading->click();
         platform::setSaveFileNameHandler([&v](const QString &, const QString &) { return v.dir.file("kept.json"); });
         QVERIFY(!v.record.finish()); // offered for export, and exported
         const auto kept = Record::fromJson(QJsonDocument::fromJson(v.dir.read("kept.json")).object());
-        QVERIFY(kept && !kept->asFound[0].reading && kept->asFound[1].reading);
+        QVERIFY(kept && !kept->asFound[0].reading && kept->asFound[1].reading && kept->asFound[0].earlier.size() == 1);
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <QRect>
 #include <QTimer>
 #include <memory>
 
@@ -33,6 +34,29 @@ QString leftoversNote()
                           "(to keep the settings, move vantor_cal.ini into the folder named above; then "
                           "delete the rest): ")
            + names.join(QStringLiteral(", "));
+}
+
+// The record window's place and size between runs, in a section of its own.
+const QString kRecordWindowSection = QStringLiteral("RecordWindow");
+
+QRect keptRecordWindowGeometry()
+{
+    const auto value = [](const char *key) {
+        bool ok = false;
+        const int n = modCommon::GetString_ofINI(kRecordWindowSection, QLatin1String(key), QString()).toInt(&ok);
+        return ok ? n : 0;
+    };
+    return {value("Left"), value("Top"), value("Width"), value("Height")};
+}
+
+void keepRecordWindowGeometry(const QRect &frame)
+{
+    if (frame.isEmpty())
+        return;
+    const std::pair<const char *, int> values[] = {
+        {"Left", frame.left()}, {"Top", frame.top()}, {"Width", frame.width()}, {"Height", frame.height()}};
+    for (const auto &[key, value] : values)
+        modCommon::SetString_ofINI(kRecordWindowSection, QLatin1String(key), QString::number(value));
 }
 
 } // namespace
@@ -147,17 +171,19 @@ int main(int argc, char *argv[])
         if (!recordWindow) {
             recordWindow = std::make_unique<RecordWindow>(visit);
             recordWindow->setAttribute(Qt::WA_QuitOnClose, false);
-            recordWindow->move(window.frameGeometry().topRight() + QPoint(8, 0));
+            recordWindow->setKeptGeometry(keptRecordWindowGeometry());
             if (!store)
                 makeStore();
             recordWindow->setStore(std::move(store));
             recordWindow->setServerNote(serverNote);
         }
-        recordWindow->showAndRaise();
+        recordWindow->showBeside(&window);
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &visit, [&] {
-        if (recordWindow)
+        if (recordWindow) {
+            keepRecordWindowGeometry(recordWindow->keptGeometry());
             recordWindow->finish();
+        }
     });
     if (server) // records that waited for the server go now, once the window is up
         QTimer::singleShot(2000, &visit, [&] {

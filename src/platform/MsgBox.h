@@ -9,6 +9,7 @@ namespace platform {
 
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
+    vbYesNoCancel = 3,
     vbYesNo = 4,
     vbCritical = 16,
     vbQuestion = 32,

@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
+#include <algorithm>
 
 namespace records {
 namespace {
@@ -38,20 +39,50 @@ QString resultText(const Record &r, const Point &p)
     return p.reading->unstable ? verdict + QStringLiteral(" (unstable)") : verdict;
 }
 
+QString timeOfDay(const QDateTime &t)
+{
+    return t.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+// What the technician was told about a phase before its tables: adjusted before testing, or not
+// needed.
+QString phaseNote(const Record &r, Phase phase)
+{
+    if (phase == Phase::AsFound) {
+        QStringList before;
+        for (const Adjustment &a : r.adjustments)
+            if (a.beforeRecord)
+                before << QStringLiteral("%1 at %2").arg(esc(a.text), timeOfDay(a.at));
+        if (!before.isEmpty())
+            return QStringLiteral("<p>The scale was adjusted after the login and before this record was opened (%1): as "
+                                  "found was not tested.</p>")
+                .arg(before.join(QStringLiteral("; ")));
+        return {};
+    }
+    const QList<Point> &left = r.asLeft;
+    const bool used = std::any_of(left.begin(), left.end(),
+                                  [](const Point &p) { return p.reading || !p.notPerformed.isEmpty(); });
+    return !used && !adjusted(r) ? QStringLiteral("<p>Not adjusted: the scale was left as it was found.</p>") : QString();
+}
+
 QString phaseHtml(const Record &r, Phase phase)
 {
     const int decimals = readingDecimals(r.instrument);
     const int loadDecimals = decimalsOf(r.instrument.e);
-    QString html = QStringLiteral("<h3>%1</h3>").arg(phaseName(phase));
+    QString html = QStringLiteral("<h3>%1</h3>").arg(phaseName(phase)) + phaseNote(r, phase);
     bool any = false;
     for (Test test : {Test::Weighing, Test::Repeatability, Test::Eccentricity}) {
         QString rows;
         for (const Point &p : r.points(phase)) {
-            if (p.test != test || !p.reading)
-                continue; // a certificate tells what was tested
+            if (p.test != test)
+                continue;
             const PointResult res = resultOf(r, p);
-            rows += row({esc(p.position), formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
-                         formatMass(res.error, decimals), formatMass(res.mpe, decimals), resultText(r, p)});
+            if (!p.notPerformed.isEmpty())
+                rows += row({esc(p.position), formatMass(p.load, loadDecimals), QString(), QString(),
+                             formatMass(res.mpe, decimals), QStringLiteral("not performed: %1").arg(esc(p.notPerformed))});
+            else if (counts(r, phase, p))
+                rows += row({esc(p.position), formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
+                             formatMass(res.error, decimals), formatMass(res.mpe, decimals), resultText(r, p)});
         }
         if (rows.isEmpty())
             continue;
@@ -70,9 +101,37 @@ QString phaseHtml(const Record &r, Phase phase)
                             .arg(formatMass(rep->spread, decimals), unit, formatMass(rep->mpe, decimals),
                                  rep->pass ? QStringLiteral("pass") : QStringLiteral("<b>FAIL</b>"));
     }
-    if (!any)
+    if (!any && phaseNote(r, phase).isEmpty())
         html += QStringLiteral("<p>No readings.</p>");
     return html;
+}
+
+// Readings that no longer count, and why: taken again, removed, or taken before a later adjustment.
+QString changesHtml(const Record &r)
+{
+    const int decimals = readingDecimals(r.instrument);
+    QString rows;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
+        for (const Point &p : r.points(phase)) {
+            const QString point = esc(phaseName(phase) + QStringLiteral(", ") + pointName(r, p));
+            for (const PointChange &c : p.earlier) {
+                const QString was = c.reading ? formatMass(c.reading->indication, decimals) + QStringLiteral(" at ") + timeOfDay(c.reading->at)
+                                              : QStringLiteral("not performed: ") + esc(c.notPerformed);
+                rows += row({point, was, QStringLiteral("%1 at %2 by user type %3").arg(c.change, timeOfDay(c.at), esc(c.by))});
+            }
+            if (p.reading)
+                if (const Adjustment *a = voidingAdjustment(r, phase, *p.reading))
+                    rows += row({point, formatMass(p.reading->indication, decimals) + QStringLiteral(" at ") + timeOfDay(p.reading->at),
+                                 QStringLiteral("void: before the adjustment at %1").arg(timeOfDay(a->at))});
+        }
+    }
+    if (rows.isEmpty())
+        return {};
+    return QStringLiteral("<h3>Readings that do not count</h3><p>%1 reading(s) retaken or removed; each as it was taken:</p>"
+                          "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">")
+               .arg(retakenReadings(r))
+           + row({QStringLiteral("Point"), QStringLiteral("Reading"), QStringLiteral("Change")}, "th") + rows
+           + QStringLiteral("</table>");
 }
 
 QString certificateHtml(const Record &r)
@@ -119,7 +178,7 @@ QString certificateHtml(const Record &r)
             html += row({localTime(a.at), esc(a.text)});
         html += QStringLiteral("</table>");
     }
-    html += phaseHtml(r, Phase::AsLeft);
+    html += phaseHtml(r, Phase::AsLeft) + changesHtml(r);
     html += QStringLiteral("<h3>Verdict: %1</h3><p>Decision rule: %2</p>")
                 .arg(r.closed() ? verdictName(r.verdict) : QStringLiteral("open, not closed"), esc(decisionRule(r)));
     html += QStringLiteral("<p>SHA-256 of the record: <tt>%1</tt></p>").arg(r.closed() ? r.sha256 : QStringLiteral("-"));
@@ -144,6 +203,10 @@ int readingDecimals(const Instrument &instrument)
 
 bool writeCertificate(const Record &r, const QString &path, QString *error)
 {
+    if (r.discarded()) {
+        *error = QStringLiteral("Record %1 was discarded (%2): it has no certificate.").arg(recordNumber(r), r.discardReason);
+        return false;
+    }
     QFile probe(path);
     if (!probe.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("%1 cannot be written: %2").arg(path, probe.errorString());
@@ -195,25 +258,43 @@ bool writeCertificate(const Record &r, const QString &path, QString *error)
 QByteArray readingsCsv(const Record &r)
 {
     const int decimals = readingDecimals(r.instrument);
-    QStringList lines{QStringLiteral("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,time,unit")};
+    const int loadDecimals = decimalsOf(r.instrument.e);
+    QStringList lines{QStringLiteral("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,"
+                                     "time,unit,mean,spread,reports,status,by")};
     for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
         for (const Point &p : r.points(phase)) {
-            if (!p.reading)
-                continue;
-            const PointResult res = resultOf(r, p);
-            const QStringList fields = {
-                recordNumber(r), QString::number(r.revision), r.instrument.indexNo,
-                phase == Phase::AsFound ? QStringLiteral("as found") : QStringLiteral("as left"),
-                testName(p.test).toLower(), p.position, formatMass(p.load, decimalsOf(r.instrument.e), true),
-                formatMass(p.reading->indication, decimals, true), formatMass(res.error, decimals, true),
-                formatMass(res.mpe, decimals, true), res.pass ? QStringLiteral("pass") : QStringLiteral("fail"),
-                p.reading->unstable ? QStringLiteral("yes") : QStringLiteral("no"),
-                p.reading->at.toUTC().toString(Qt::ISODateWithMs),
-                unitName(r.instrument.pounds)};
-            QStringList quoted;
-            for (const QString &f : fields)
-                quoted << csvField(f);
-            lines << quoted.join(QLatin1Char(','));
+            // One line for each reading the point held, and one for a point not performed.
+            const auto line = [&](const std::optional<Reading> &reading, const QString &status) {
+                const PointResult res = reading ? resultOf(r, p, *reading) : resultOf(r, p);
+                const auto mass = [&](Micro m) { return reading ? formatMass(m, decimals, true) : QString(); };
+                const QStringList fields = {
+                    recordNumber(r), QString::number(r.revision), r.instrument.indexNo,
+                    phase == Phase::AsFound ? QStringLiteral("as found") : QStringLiteral("as left"),
+                    testName(p.test).toLower(), p.position, formatMass(p.load, loadDecimals, true),
+                    mass(reading ? reading->indication : 0), mass(res.error), formatMass(res.mpe, decimals, true),
+                    reading ? (res.pass ? QStringLiteral("pass") : QStringLiteral("fail")) : QString(),
+                    reading ? (reading->unstable ? QStringLiteral("yes") : QStringLiteral("no")) : QString(),
+                    reading ? reading->at.toUTC().toString(Qt::ISODateWithMs) : QString(), unitName(r.instrument.pounds),
+                    reading && reading->reports > 0 ? formatMass(reading->mean, 6, true) : QString(),
+                    reading && reading->reports > 0 ? formatMass(reading->spread, decimals, true) : QString(),
+                    reading && reading->reports > 0 ? QString::number(reading->reports) : QString(), status,
+                    reading ? reading->by : QString()};
+                QStringList quoted;
+                for (const QString &f : fields)
+                    quoted << csvField(f);
+                lines << quoted.join(QLatin1Char(','));
+            };
+            for (const PointChange &c : p.earlier)
+                line(c.reading, QStringLiteral("%1 %2 by %3%4")
+                                    .arg(c.change, c.at.toUTC().toString(Qt::ISODateWithMs), c.by,
+                                         c.reading ? QString() : QStringLiteral(" (not performed: %1)").arg(c.notPerformed)));
+            if (!p.notPerformed.isEmpty())
+                line(std::nullopt, QStringLiteral("not performed: ") + p.notPerformed);
+            else if (p.reading) {
+                const Adjustment *a = voidingAdjustment(r, phase, *p.reading);
+                line(p.reading, a ? QStringLiteral("void: before the adjustment at ") + a->at.toUTC().toString(Qt::ISODateWithMs)
+                                  : QStringLiteral("counted"));
+            }
         }
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();

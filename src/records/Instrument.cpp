@@ -7,7 +7,7 @@ namespace {
 
 bool isScaleIntervalForm(Micro e)
 {
-    if (e < 100) // 0.0001 of the unit at least
+    if (e <= 0)
         return false;
     while (e % 10 == 0)
         e /= 10;
@@ -61,23 +61,35 @@ QStringList validate(const Instrument &in)
 {
     QStringList faults;
     const QString unit = unitName(in.pounds);
+    const bool three = in.accuracy == AccuracyClass::III;
+    const QString cls = className(in.accuracy);
+    const int decimals = qMax(2, decimalsOf(in.e));
+    const auto mass = [&](Micro m) { return formatMass(m, decimals) + QLatin1Char(' ') + unit; };
     if (in.max <= 0)
         faults << QStringLiteral("Max must be above 0.");
     if (!isScaleIntervalForm(in.e))
-        faults << QStringLiteral("e must be 1, 2 or 5 x 10^k %1 (0.01, 0.02, 0.05, 0.1 ...), at least 0.0001 %1.").arg(unit);
-    if (in.d <= 0 || in.d > in.e)
-        faults << QStringLiteral("d must be above 0 and not above e.");
+        faults << QStringLiteral("e must be 1, 2 or 5 x 10^k %1 (0.01, 0.02, 0.05, 0.1 ...).").arg(unit);
+    else if (in.e < kReportingStep)
+        faults << QStringLiteral("e must be at least the scale's reporting step of %1, or errors below it would not show; "
+                                 "here e is %2.")
+                      .arg(formatMass(kReportingStep, 2) + QLatin1Char(' ') + unit, mass(in.e));
+    if (in.d != in.e)
+        faults << QStringLiteral("d must equal e for class %1 (OIML R 76-1); here e is %2 and d is %3.")
+                      .arg(cls, mass(in.e), mass(in.d));
+    const Micro minimumMin = (three ? 20 : 10) * in.e;
     if (in.min <= 0 || in.min >= in.max)
         faults << QStringLiteral("Min must be above 0 and below Max.");
+    else if (in.e > 0 && in.min < minimumMin)
+        faults << QStringLiteral("Class %1 needs Min of at least %2 e (%3); here Min is %4.")
+                      .arg(cls, three ? QStringLiteral("20") : QStringLiteral("10"), mass(minimumMin), mass(in.min));
     if (in.supports < 1 || in.supports > 16)
         faults << QStringLiteral("The number of supports must be from 1 to 16.");
     if (in.max > 0 && in.e > 0) {
         const double n = double(in.max) / double(in.e);
-        const bool three = in.accuracy == AccuracyClass::III;
         const double low = three ? 500 : 100, high = three ? 10000 : 1000;
         if (n < low || n > high)
             faults << QStringLiteral("Class %1 needs Max/e from %2 to %3; here it is %4.")
-                          .arg(className(in.accuracy), number(low), number(high), number(n));
+                          .arg(cls, number(low), number(high), number(n));
     }
     return faults;
 }

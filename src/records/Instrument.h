@@ -32,9 +32,13 @@ struct Instrument
 
 QString className(AccuracyClass c);
 
-// What is wrong with a description, one sentence per fault for the technician; empty when sound.
-// Class III needs 500 <= Max/e <= 10,000, class IIII 100 <= Max/e <= 1,000; e is 1, 2 or 5 x 10^k
-// (0.0001 or more), 0 < d <= e, 0 < Min < Max, 1 to 16 supports.
+// The scale reports hundredths of its unit.
+inline constexpr Micro kReportingStep = kMicro / 100;
+
+// What is wrong with a description, one sentence per fault naming the rule and the figure;
+// empty when sound. OIML R 76-1: class III needs 500 <= Max/e <= 10,000 and Min >= 20 e, class
+// IIII 100 <= Max/e <= 1,000 and Min >= 10 e; d = e for both; e is 1, 2 or 5 x 10^k and not
+// finer than the scale's reporting step; Min < Max; 1 to 16 supports.
 QStringList validate(const Instrument &instrument);
 
 // The maximum permissible error at a load. Class III: 0.5 e up to 500 e, 1 e up to 2,000 e,

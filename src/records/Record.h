@@ -1,8 +1,14 @@
 #pragma once
 // The record of one calibration visit: the instrument, the tests as found and as left with the
 // readings taken from the scale, the adjustments the scale confirmed, and the verdict. Open while
-// it is made; once closed it carries a SHA-256 over its canonical contents and never changes (a
-// correction is a new revision that names the one it replaces).
+// it is made; once closed (or discarded) it carries a SHA-256 over its canonical contents and
+// never changes (a correction is a new revision that names the one it replaces).
+//
+// Nothing in a record is ever taken back without a trace: a reading removed or taken again, and
+// a point marked not performed and then read after all, keep what they replaced beside the point.
+//
+// Records of format 1 (version 1.1) are read and written exactly as they were, so their SHA-256
+// still holds, and judged by the rules they were made with.
 
 #include "Instrument.h"
 
@@ -15,13 +21,31 @@ namespace records {
 
 enum class Phase { AsFound, AsLeft };
 enum class Test { Weighing, Repeatability, Eccentricity };
-enum class Verdict { None, Pass, Adjusted, Fail };
+enum class Verdict { None, Pass, Adjusted, Fail, Discarded };
+
+inline constexpr int kRecordFormat = 2;
 
 struct Reading
 {
-    Micro indication = 0; // mean of the stable second, in the instrument's unit
+    Micro indication = 0; // the report the scale showed at the capture (format 1: the mean of the second)
     bool unstable = false;
-    QDateTime at;
+    QDateTime at{};
+    Micro mean = 0;   // of the second before the capture
+    Micro spread = 0; // of that second
+    int reports = 0;  // in that second; 0 where not known (format 1)
+    QString by{};     // the user type logged in ("001", "002"); empty in format 1
+    bool operator==(const Reading &) const = default;
+};
+
+// What a point held before a later change took its place: a reading, or a "not performed" mark.
+struct PointChange
+{
+    std::optional<Reading> reading;
+    QString notPerformed;
+    QString change; // "replaced" (by a new reading or mark) or "removed"
+    QDateTime at;   // of the change
+    QString by;     // user type
+    bool operator==(const PointChange &) const = default;
 };
 
 struct Point
@@ -30,13 +54,26 @@ struct Point
     Micro load = 0;
     QString position; // weighing: "up" or "down"; repeatability: "1".."n"; eccentricity: "centre", ...
     std::optional<Reading> reading;
+    QString notPerformed;       // why the point was not tested; empty while it is to be tested
+    QList<PointChange> earlier; // oldest first
 };
+
+// A point named by what it is, not where it stands in a list.
+struct PointKey
+{
+    Test test = Test::Weighing;
+    QString position;
+    Micro load = 0;
+    bool operator==(const PointKey &) const = default;
+};
+inline PointKey keyOf(const Point &p) { return {p.test, p.position, p.load}; }
 
 struct Adjustment
 {
     QDateTime at;
     QString text;
     bool changesWeighing = true; // zero, calibration, trim, gravity; false for mode, unit, serial, passwords
+    bool beforeRecord = false;   // confirmed after the login but before the record was opened
 };
 
 struct ReferenceWeights
@@ -48,6 +85,7 @@ struct ReferenceWeights
 
 struct Record
 {
+    int format = kRecordFormat;
     QString uuid;     // made on this computer; the record's identity everywhere
     int revision = 1;
     QString replaces; // uuid of the revision this one corrects, or empty
@@ -56,16 +94,20 @@ struct Record
     bool inService = false; // MPE in service (twice those of initial verification)
     ReferenceWeights weights;
     QDateTime openedAt;
-    QDateTime closedAt; // invalid while open
+    QDateTime closedAt; // invalid while open; the time of discarding for a discarded record
     QList<Point> asFound;
     QList<Point> asLeft;
     QList<Adjustment> adjustments;
     Verdict verdict = Verdict::None; // set when closed
+    QString discardReason;           // set when discarded
     QString sha256;                  // set when closed
 
     bool closed() const { return closedAt.isValid(); }
+    bool discarded() const { return verdict == Verdict::Discarded; }
     QList<Point> &points(Phase phase) { return phase == Phase::AsFound ? asFound : asLeft; }
     const QList<Point> &points(Phase phase) const { return phase == Phase::AsFound ? asFound : asLeft; }
+    // The index of a point in its phase, or -1.
+    int indexOf(Phase phase, const PointKey &key) const;
 
     // Everything the record says except its SHA-256, with sorted keys: what the SHA-256 covers.
     QJsonObject toJson() const;
@@ -102,26 +144,39 @@ Record correctionOf(const Record &closed, const QDateTime &now);
 QString recordNumber(const Record &r);
 QString recordNumber(const QString &uuid, int revision);
 
-// Default test loads: 0, Min, 500 e and 2,000 e where below Max, Max/2, Max (ascending, once each).
+// The test plan of OIML R 76-1 and EURAMET cg-18.
+// Weighing: 0, Min, the class's MPE change points (500 e and 2,000 e for III, 50 e and 200 e for
+// IIII) where below Max, Max/2 and Max (ascending, once each).
 QList<Micro> defaultWeighingLoads(const Instrument &in);
 // The weighing test's points: the loads increasing, then decreasing (the largest once).
 QList<Point> weighingPoints(const QList<Micro> &loads);
+// Repeatability: 5 readings, 3 for loads of 100 kg or more.
+int defaultRepeatabilityCount(const Instrument &in, Micro load);
 QList<Point> repeatabilityPoints(Micro load, int readings);
-// The centre, then every support: front left, rear left, rear right, front right for 4.
+// Eccentricity: the centre, then the 4 quarter segments (front left, rear left, rear right, front
+// right) for up to 4 supports, each support ("support 1" ...) for more.
 QList<Point> eccentricityPoints(Micro load, int supports);
-Micro defaultEccentricityLoad(const Instrument &in); // Max/3 to the nearest e
+// Max/3 for up to 4 supports, Max/(n - 1) for n supports, to the nearest e.
+Micro defaultEccentricityLoad(const Instrument &in);
 
 QString testName(Test t);
 QString phaseName(Phase p);
 QString verdictName(Verdict v);
 
+// The weighing adjustment that voids an as-left reading: the first one confirmed at or after it.
+// Readings as found and readings of format 1 are never void.
+const Adjustment *voidingAdjustment(const Record &r, Phase phase, const Reading &reading);
+// Whether a point's reading counts: it has one, and it is not void.
+bool counts(const Record &r, Phase phase, const Point &p);
+
 struct PointResult
 {
     Micro error = 0; // E = indication - load
     Micro mpe = 0;
-    bool pass = false;
+    bool pass = false; // within the MPE, and stable (format 1: stability not asked)
 };
-PointResult resultOf(const Record &r, const Point &p); // the point must have a reading
+PointResult resultOf(const Record &r, const Point &p); // the point's own reading, if any
+PointResult resultOf(const Record &r, const Point &p, const Reading &reading); // another one it held
 
 struct RepeatabilityResult
 {
@@ -130,16 +185,29 @@ struct RepeatabilityResult
     Micro mpe = 0;
     bool pass = false;
 };
-// The repeatability of a phase, once it has two readings or more.
+// The repeatability of a phase, once it has two counted readings or more.
 std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase);
 
-// Whether the scale was adjusted in a way that changes what it weighs.
+// Whether the scale was adjusted in a way that changes what it weighs (since the login).
 bool adjusted(const Record &r);
-// Whether every reading of a phase and its repeatability pass; *tested: it has a reading at all.
+// Whether every counted reading of a phase and its repeatability pass; *tested: it has a counted
+// reading at all.
 bool phasePasses(const Record &r, Phase phase, bool *tested = nullptr);
+// The phase whose readings decide the verdict: as left once the scale was adjusted or as left has
+// readings, else as found.
+Phase decidingPhase(const Record &r);
 Verdict verdictOf(const Record &r);
 QString decisionRule(const Record &r);
 // Why a record cannot be closed yet, for the technician; empty when it can.
 QString closeRefusal(const Record &r);
+
+// Counted readings taken while the weight was not stable, as (phase, point) pairs.
+QList<std::pair<Phase, PointKey>> unstableReadings(const Record &r);
+// Whether a reading was ever taken (also one removed since): the limits and weights are fixed then.
+bool hasReadings(const Record &r);
+// How many readings were removed or taken again.
+int retakenReadings(const Record &r);
+// Text for people: "up 50.00 kg" and the like.
+QString pointName(const Record &r, const Point &p);
 
 } // namespace records

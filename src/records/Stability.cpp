@@ -1,6 +1,7 @@
 #include "Stability.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace records {
 namespace {
@@ -10,22 +11,34 @@ void dropBefore(Reports &reports, qint64 oldest)
     while (!reports.empty() && reports.front().first < oldest)
         reports.pop_front();
 }
+
+Micro roundedMean(Micro sum, int count)
+{
+    return (sum >= 0 ? sum + count / 2 : sum - count / 2) / count;
+}
 } // namespace
 
 void StabilityWindow::add(qint64 atMs, Micro value)
 {
     m_reports.emplace_back(atMs, value);
-    dropBefore(m_reports, atMs - 2 * kWindowMs); // a little history for a late look
+    dropBefore(m_reports, atMs - 3 * kWindowMs); // two seconds to judge, and a little for a late look
 }
 
 StabilityWindow::State StabilityWindow::state(qint64 nowMs, Micro d) const
 {
     State s;
     Micro low = 0, high = 0, sum = 0;
-    for (auto it = m_reports.rbegin(); it != m_reports.rend() && it->first > nowMs - kWindowMs; ++it) {
+    Micro before = 0; // the sum of the second before
+    int beforeCount = 0;
+    for (auto it = m_reports.rbegin(); it != m_reports.rend() && it->first > nowMs - 2 * kWindowMs; ++it) {
         if (it->first > nowMs)
             continue;
         const Micro v = it->second;
+        if (it->first <= nowMs - kWindowMs) {
+            before += v;
+            ++beforeCount;
+            continue;
+        }
         if (s.reports == 0) {
             low = high = s.latest = v;
         } else {
@@ -38,8 +51,10 @@ StabilityWindow::State StabilityWindow::state(qint64 nowMs, Micro d) const
     if (s.reports == 0)
         return s;
     s.spread = high - low;
-    s.mean = (sum >= 0 ? sum + s.reports / 2 : sum - s.reports / 2) / s.reports;
-    s.stable = s.reports >= kMinReports && s.spread <= d;
+    s.mean = roundedMean(sum, s.reports);
+    if (beforeCount > 0)
+        s.drift = s.mean - roundedMean(before, beforeCount);
+    s.stable = s.reports >= kMinReports && s.spread <= d && s.drift && std::llabs(*s.drift) < d;
     return s;
 }
 

@@ -2,7 +2,9 @@
 // The live weight as the record window sees it: whether it is stable, and its trend.
 //
 // Stable: the last 1.0 s (reports after now - 1000 ms) holds at least 3 reports whose spread
-// (largest minus smallest) is at most 1 d. The reading a capture takes is the mean of that second.
+// (largest minus smallest) is at most 1 d, and its mean differs from the mean of the second
+// before by less than 1 d (no drift). A capture takes the latest report, the indication the
+// scale shows; the mean, spread and count of that second go beside it.
 // Times are milliseconds of a monotonic clock.
 
 #include "Mass.h"
@@ -27,6 +29,7 @@ public:
         Micro spread = 0;
         Micro mean = 0;   // of the last second, rounded to the nearest millionth
         Micro latest = 0;
+        std::optional<Micro> drift; // mean of the last second minus that of the second before
     };
 
     void add(qint64 atMs, Micro value);

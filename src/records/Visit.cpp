@@ -6,7 +6,7 @@
 namespace records {
 namespace {
 
-constexpr Micro kScaleResolution = kMicro / 100; // the scale reports hundredths
+constexpr auto kAdjustedBeforeTesting = "adjusted before testing";
 
 QString calibrationText(int command, bool pounds)
 {
@@ -49,6 +49,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
     case DeviceEvent::LoggedIn:
         m_indexNo = e.text;
         m_userType = e.number == 2 ? QStringLiteral("002") : QStringLiteral("001");
+        m_beforeRecord.clear();
         emit scaleChanged();
         break;
     case DeviceEvent::Weight:
@@ -58,8 +59,8 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
             m_pounds = e.pounds;
         }
         m_unitKnown = true;
-        m_stability.add(m_monotonic(), Micro(e.number) * kScaleResolution);
-        m_trend.add(m_monotonic(), Micro(e.number) * kScaleResolution);
+        m_stability.add(m_monotonic(), Micro(e.number) * kReportingStep);
+        m_trend.add(m_monotonic(), Micro(e.number) * kReportingStep);
         emit liveWeight();
         break;
     case DeviceEvent::Calibrated:
@@ -109,16 +110,30 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
 
 void Visit::adjust(const QString &text, bool changesWeighing)
 {
-    if (!m_record || readOnly())
+    if (!m_record || readOnly()) {
+        // Not lost: a weighing adjustment before the record is listed in it, and as found says so.
+        if (changesWeighing && !m_indexNo.isEmpty())
+            m_beforeRecord.append({m_now(), text, true, true});
         return;
-    m_record->adjustments.append({m_now(), text, changesWeighing});
+    }
+    m_record->adjustments.append({m_now(), text, changesWeighing, false});
+    if (changesWeighing)
+        markUntestedAsFound(*m_record);
     emit recordChanged();
     saveNow();
 }
 
+// As found can no longer be tested once the scale was adjusted: what was not read is marked so.
+void Visit::markUntestedAsFound(Record &r) const
+{
+    for (Point &p : r.asFound)
+        if (!p.reading && p.notPerformed.isEmpty())
+            p.notPerformed = QLatin1String(kAdjustedBeforeTesting);
+}
+
 StabilityWindow::State Visit::stability() const
 {
-    const Micro d = m_record && m_record->instrument.d > 0 ? m_record->instrument.d : kScaleResolution;
+    const Micro d = m_record && m_record->instrument.d > 0 ? m_record->instrument.d : kReportingStep;
     return m_stability.state(m_monotonic(), d);
 }
 
@@ -136,12 +151,22 @@ QString Visit::edit(const std::function<QString(Record &)> &change)
     return {};
 }
 
+QString Visit::whyKept() const
+{
+    if (m_record && m_unsaved)
+        return QStringLiteral("Record %1 is not saved yet (%2): use Save again, or Export it to a file, first.")
+            .arg(recordNumber(*m_record), m_storeError);
+    return {};
+}
+
 QString Visit::start(const Instrument &described, const ReferenceWeights &weights, bool inService)
 {
     if (m_indexNo.isEmpty())
         return QStringLiteral("Log in to the scale first: a record is kept under the scale's Index No.");
     if (m_record && !m_record->closed() && m_intact)
-        return QStringLiteral("Record %1 is still open: close it first.").arg(recordNumber(*m_record));
+        return QStringLiteral("Record %1 is still open: close it, or discard it, first.").arg(recordNumber(*m_record));
+    if (const QString why = whyKept(); !why.isEmpty())
+        return why;
     Instrument instrument = described;
     instrument.indexNo = m_indexNo;
     if (const QStringList faults = validate(instrument); !faults.isEmpty())
@@ -158,45 +183,70 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
     }
     m_record = newRecord(instrument, m_userType, inService, m_now());
     m_record->weights = weights;
+    m_record->adjustments = std::exchange(m_beforeRecord, {});
+    if (adjusted(*m_record))
+        markUntestedAsFound(*m_record);
     m_intact = true;
     emit recordChanged();
     saveNow();
     return {};
 }
 
-void Visit::show(const LoadedRecord &loaded)
+QString Visit::show(const LoadedRecord &loaded)
 {
+    if (const QString why = whyKept(); !why.isEmpty())
+        return why;
     m_record = loaded.record;
+    if (!m_record->closed())
+        m_record->format = kRecordFormat; // an open record goes on by today's rules
     m_intact = loaded.intact;
     m_unsaved = false;
     emit recordChanged();
     emit storeStateChanged();
+    return {};
 }
 
 QString Visit::correct()
 {
-    if (!m_record || !m_record->closed())
+    if (!m_record || !m_record->closed() || m_record->discarded())
         return QStringLiteral("Only a closed record is corrected, by a new revision.");
     if (!m_intact)
         return QStringLiteral("This record was changed after it was closed; it cannot be the base of a correction.");
+    if (const QString why = whyKept(); !why.isEmpty())
+        return why;
     m_record = correctionOf(*m_record, m_now());
     emit recordChanged();
     saveNow();
     return {};
 }
 
-void Visit::forget()
+QString Visit::discard(const QString &reason)
 {
-    m_record.reset();
-    m_intact = true;
-    m_unsaved = false;
-    emit recordChanged();
-    emit storeStateChanged();
+    const QString why = reason.simplified();
+    if (why.isEmpty())
+        return QStringLiteral("Give the reason why the record is discarded.");
+    return edit([&](Record &r) {
+        r.closedAt = m_now().toUTC();
+        r.verdict = Verdict::Discarded;
+        r.discardReason = why;
+        r.sha256 = r.computeSha256();
+        return QString();
+    });
 }
+
+namespace {
+QString fixedFromFirstReading(const QString &what)
+{
+    return QStringLiteral("%1 are fixed from the first reading on: to change them, discard this record and start a new one.")
+        .arg(what);
+}
+} // namespace
 
 QString Visit::setWeights(const ReferenceWeights &weights)
 {
     return edit([&](Record &r) {
+        if (hasReadings(r))
+            return fixedFromFirstReading(QStringLiteral("The reference weights"));
         r.weights = weights;
         return QString();
     });
@@ -205,6 +255,8 @@ QString Visit::setWeights(const ReferenceWeights &weights)
 QString Visit::setInService(bool inService)
 {
     return edit([&](Record &r) {
+        if (r.inService != inService && hasReadings(r))
+            return fixedFromFirstReading(QStringLiteral("The MPE limits"));
         r.inService = inService;
         return QString();
     });
@@ -215,8 +267,8 @@ QString Visit::setPoints(Phase phase, Test test, const QList<Point> &points)
     return edit([&](Record &r) -> QString {
         QList<Point> &all = r.points(phase);
         for (const Point &p : all)
-            if (p.test == test && p.reading)
-                return QStringLiteral("Remove the readings of this test first.");
+            if (p.test == test && (p.reading || !p.earlier.isEmpty() || !p.notPerformed.isEmpty()))
+                return QStringLiteral("The loads of a test are fixed once one of its points was read or marked not performed.");
         for (const Point &p : points)
             if (p.load < 0 || p.load > r.instrument.max)
                 return QStringLiteral("A load of %1 %2 is refused: loads are from 0 to Max (%3 %2).")
@@ -232,35 +284,96 @@ QString Visit::setPoints(Phase phase, Test test, const QList<Point> &points)
     });
 }
 
-QString Visit::capture(Phase phase, int index)
+QString Visit::captureRefusal(const Record &r, Phase phase, int index) const
+{
+    if (index < 0)
+        return QStringLiteral("Choose a test point first.");
+    const Point &p = r.points(phase)[index];
+    if (phase == Phase::AsFound && adjusted(r))
+        return QStringLiteral("The scale has been adjusted: readings as found can no longer be taken.");
+    if (m_pounds != r.instrument.pounds)
+        return QStringLiteral("The scale shows %1 but the record is in %2: switch the scale's unit first.")
+            .arg(unitName(m_pounds), unitName(r.instrument.pounds));
+    if (p.load > r.instrument.max)
+        return QStringLiteral("A load above Max is refused.");
+    return {};
+}
+
+QString Visit::takeReading(Phase phase, const PointKey &point, Reading *reading) const
+{
+    if (!m_record)
+        return QStringLiteral("Start a record first.");
+    if (readOnly())
+        return QStringLiteral("This record is closed and cannot change; a correction makes a new revision.");
+    if (const QString why = captureRefusal(*m_record, phase, m_record->indexOf(phase, point)); !why.isEmpty())
+        return why;
+    const StabilityWindow::State s = stability();
+    if (s.reports == 0)
+        return QStringLiteral("No weight report in the last second: log in to the scale first.");
+    *reading = Reading{s.latest, !s.stable, m_now(), s.mean, s.spread, s.reports, m_userType};
+    return {};
+}
+
+QString Visit::keepReading(Phase phase, const PointKey &point, const Reading &reading)
 {
     return edit([&](Record &r) -> QString {
-        if (index < 0 || index >= r.points(phase).size())
-            return QStringLiteral("Choose a test point first.");
+        const int index = r.indexOf(phase, point);
+        if (const QString why = captureRefusal(r, phase, index); !why.isEmpty())
+            return why;
         Point &p = r.points(phase)[index];
-        if (p.reading)
-            return QStringLiteral("This point has a reading; remove it first to take it again.");
-        if (phase == Phase::AsFound && adjusted(r))
-            return QStringLiteral("The scale has been adjusted: readings as found can no longer be taken.");
-        if (m_pounds != r.instrument.pounds)
-            return QStringLiteral("The scale shows %1 but the record is in %2: switch the scale's unit first.")
-                .arg(unitName(m_pounds), unitName(r.instrument.pounds));
-        if (p.load > r.instrument.max)
-            return QStringLiteral("A load above Max is refused.");
-        const StabilityWindow::State s = stability();
-        if (s.reports == 0)
-            return QStringLiteral("No weight report in the last second: log in to the scale first.");
-        p.reading = Reading{s.mean, !s.stable, m_now()};
+        if (p.reading || !p.notPerformed.isEmpty())
+            p.earlier.append({p.reading, p.notPerformed, QStringLiteral("replaced"), reading.at, m_userType});
+        p.reading = reading;
+        p.notPerformed.clear();
         return QString();
     });
 }
 
-QString Visit::removeReading(Phase phase, int index)
+QString Visit::capture(Phase phase, const PointKey &point)
+{
+    Reading reading;
+    if (const QString why = takeReading(phase, point, &reading); !why.isEmpty())
+        return why;
+    return keepReading(phase, point, reading);
+}
+
+QString Visit::removeReading(Phase phase, const PointKey &point)
 {
     return edit([&](Record &r) -> QString {
-        if (index < 0 || index >= r.points(phase).size() || !r.points(phase)[index].reading)
+        const int index = r.indexOf(phase, point);
+        if (index < 0 || !r.points(phase)[index].reading)
             return QStringLiteral("Choose a point with a reading first.");
-        r.points(phase)[index].reading.reset();
+        Point &p = r.points(phase)[index];
+        p.earlier.append({p.reading, {}, QStringLiteral("removed"), m_now(), m_userType});
+        p.reading.reset();
+        return QString();
+    });
+}
+
+QString Visit::markNotPerformed(Phase phase, const QList<PointKey> &points, const QString &reason)
+{
+    const QString why = reason.simplified();
+    if (why.isEmpty())
+        return QStringLiteral("Give the reason why the points were not tested.");
+    return edit([&](Record &r) -> QString {
+        QList<int> indexes;
+        for (const PointKey &key : points) {
+            const int index = r.indexOf(phase, key);
+            if (index < 0)
+                return QStringLiteral("Choose a test point first.");
+            if (counts(r, phase, r.points(phase)[index]))
+                return QStringLiteral("%1 has a reading: remove it first.").arg(pointName(r, r.points(phase)[index]));
+            indexes << index;
+        }
+        if (indexes.isEmpty())
+            return QStringLiteral("Choose a test point first.");
+        for (int index : indexes) {
+            Point &p = r.points(phase)[index];
+            if (p.reading || !p.notPerformed.isEmpty()) // a void reading, or an earlier reason
+                p.earlier.append({p.reading, p.notPerformed, QStringLiteral("replaced"), m_now(), m_userType});
+            p.reading.reset();
+            p.notPerformed = why;
+        }
         return QString();
     });
 }

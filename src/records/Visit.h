@@ -47,18 +47,36 @@ public:
     const std::optional<Record> &record() const { return m_record; }
     bool readOnly() const { return m_record && (m_record->closed() || !m_intact); }
     bool intact() const { return m_intact; }
+    // Weighing adjustments the scale confirmed since the login while no record was open; the next
+    // record lists them as made before it.
+    const QList<Adjustment> &adjustmentsBeforeRecord() const { return m_beforeRecord; }
 
-    // Each returns "" on success, else why not, for the technician.
+    // Why the record shown may not give way to another: the store has not taken it yet; "" when
+    // it may.
+    QString whyKept() const;
+
+    // Each returns "" on success, else why not, for the technician. Nothing replaces a record
+    // that the store has not taken yet.
     QString start(const Instrument &instrument, const ReferenceWeights &weights, bool inService);
-    void show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
-    QString correct();                      // a new revision of the closed record shown
+    QString show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
+    QString correct();                         // a new revision of the closed record shown
+    QString discard(const QString &reason);    // closes the open record without a verdict
+    // Fixed from the first reading on.
     QString setWeights(const ReferenceWeights &weights);
     QString setInService(bool inService);
-    QString setPoints(Phase phase, Test test, const QList<Point> &points); // only while none has a reading
-    QString capture(Phase phase, int pointIndex);
-    QString removeReading(Phase phase, int pointIndex);
+    QString setPoints(Phase phase, Test test, const QList<Point> &points); // only while the test is untouched
+
+    // The reading a capture takes now: the latest report, with the mean, spread and count of the
+    // last second beside it; or why none can be taken there.
+    QString takeReading(Phase phase, const PointKey &point, Reading *reading) const;
+    // Puts a reading taken by takeReading on its point, checked again (the record may have changed
+    // meanwhile); what the point held goes to its earlier list.
+    QString keepReading(Phase phase, const PointKey &point, const Reading &reading);
+    QString capture(Phase phase, const PointKey &point); // both at once
+    QString removeReading(Phase phase, const PointKey &point);
+    // Points without a counted reading, marked as not tested, with the technician's reason.
+    QString markNotPerformed(Phase phase, const QList<PointKey> &points, const QString &reason);
     QString close();
-    void forget(); // no record shown
 
     // Writes the record now; false leaves it here (unsaved()) with storeError() saying why.
     bool saveNow();
@@ -76,7 +94,9 @@ signals:
 
 private:
     QString edit(const std::function<QString(Record &)> &change);
+    QString captureRefusal(const Record &r, Phase phase, int index) const;
     void adjust(const QString &text, bool changesWeighing);
+    void markUntestedAsFound(Record &r) const;
 
     RecordStore *m_store = nullptr;
     std::function<qint64()> m_monotonic;
@@ -93,6 +113,7 @@ private:
     bool m_gravityWritten = false;
     bool m_serialWritten = false;
 
+    QList<Adjustment> m_beforeRecord;
     std::optional<Record> m_record;
     bool m_intact = true;
     bool m_unsaved = false;

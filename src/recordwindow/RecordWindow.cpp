@@ -2,27 +2,27 @@
 
 #include "Certificate.h"
 #include "FileDialog.h"
+#include "InputBox.h"
 #include "MsgBox.h"
 #include "Program.h"
 #include "SqliteStore.h"
 #include "SyncedStore.h"
 #include "TrendView.h"
+#include "WindowPlacement.h"
 
-#include <QButtonGroup>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
+#include <QScreen>
 #include <QSpinBox>
-#include <QTableWidget>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -69,162 +69,25 @@ RecordWindow::~RecordWindow()
 
 void RecordWindow::createControls()
 {
-    // Two columns: the instrument, the visit and the live weight on the left, the tests and the
-    // adjustments on the right; the record's actions and the scale's history below both.
+    // Two columns: the instrument, the visit and the earlier records in tabs above the live weight
+    // on the left; the tests and the adjustments on the right; the record's actions below both.
     auto *outer = new QVBoxLayout(this);
     auto *columns = new QHBoxLayout;
-    auto *layout = new QVBoxLayout;
+    auto *left = new QVBoxLayout;
     auto *right = new QVBoxLayout;
-    columns->addLayout(layout, 1);
-    columns->addLayout(right, 1);
+    columns->addLayout(left, 5);
+    columns->addLayout(right, 6);
     outer->addLayout(columns, 1);
 
-    // The instrument, described once per scale.
-    auto *instrumentBox = new QGroupBox(QStringLiteral("Instrument"), this);
-    auto *grid = new QGridLayout(instrumentBox);
-    indexNo = new QLabel(QStringLiteral("(log in to the scale)"), instrumentBox);
-    makerModel = new QLineEdit(instrumentBox);
-    location = new QLineEdit(instrumentBox);
-    accuracyClass = new QComboBox(instrumentBox);
-    accuracyClass->addItems({QStringLiteral("III"), QStringLiteral("IIII")});
-    unit = new QComboBox(instrumentBox);
-    unit->addItems({QStringLiteral("kg"), QStringLiteral("lb")});
-    max = new QLineEdit(instrumentBox);
-    min = new QLineEdit(instrumentBox);
-    scaleInterval = new QLineEdit(instrumentBox);
-    displayInterval = new QLineEdit(instrumentBox);
-    supports = new QSpinBox(instrumentBox);
-    supports->setRange(1, 16);
-    supports->setValue(4);
-    const auto add = [&](int row, int column, const QString &text, QWidget *field) {
-        auto *label = new QLabel(text, instrumentBox);
-        label->setBuddy(field);
-        grid->addWidget(label, row, column * 2);
-        grid->addWidget(field, row, column * 2 + 1);
-    };
-    add(0, 0, QStringLiteral("Index No."), indexNo);
-    add(0, 1, QStringLiteral("Unit"), unit);
-    add(1, 0, QStringLiteral("Ma&ker and model"), makerModel);
-    add(1, 1, QStringLiteral("Location"), location);
-    add(2, 0, QStringLiteral("Accurac&y class"), accuracyClass);
-    add(2, 1, QStringLiteral("Supports"), supports);
-    add(3, 0, QStringLiteral("Ma&x"), max);
-    add(3, 1, QStringLiteral("Min"), min);
-    add(4, 0, QStringLiteral("e"), scaleInterval);
-    add(4, 1, QStringLiteral("d"), displayInterval);
-    layout->addWidget(instrumentBox);
+    tabs = new QTabWidget(this);
+    tabs->addTab(createInstrumentTab(), QStringLiteral("&Instrument"));
+    tabs->addTab(createVisitTab(), QStringLiteral("&Visit"));
+    tabs->addTab(createHistoryTab(), QStringLiteral("&History"));
+    left->addWidget(tabs);
+    left->addWidget(createLiveBox(), 1);
 
-    // The visit: limits, reference weights, the record.
-    auto *visitBox = new QGroupBox(QStringLiteral("Visit"), this);
-    auto *visitGrid = new QGridLayout(visitBox);
-    limits = new QComboBox(visitBox);
-    limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
-    weightSet = new QLineEdit(visitBox);
-    weightSet->setPlaceholderText(QStringLiteral("set id"));
-    weightClass = new QLineEdit(visitBox);
-    weightClass->setPlaceholderText(QStringLiteral("class, e.g. M1"));
-    weightCertificate = new QLineEdit(visitBox);
-    weightCertificate->setPlaceholderText(QStringLiteral("certificate number"));
-    auto *limitsLabel = new QLabel(QStringLiteral("MPE li&mits"), visitBox);
-    limitsLabel->setBuddy(limits);
-    auto *weightsLabel = new QLabel(QStringLiteral("Reference &weights"), visitBox);
-    weightsLabel->setBuddy(weightSet);
-    newRecord = button(QStringLiteral("&New record"), visitBox);
-    recordState = new QLabel(visitBox);
-    recordState->setWordWrap(true);
-    visitGrid->addWidget(limitsLabel, 0, 0);
-    visitGrid->addWidget(limits, 0, 1);
-    visitGrid->addWidget(newRecord, 0, 2);
-    visitGrid->addWidget(weightsLabel, 1, 0);
-    auto *weights = new QHBoxLayout;
-    weights->addWidget(weightSet);
-    weights->addWidget(weightClass);
-    weights->addWidget(weightCertificate);
-    visitGrid->addLayout(weights, 1, 1, 1, 2);
-    visitGrid->addWidget(recordState, 2, 0, 1, 3);
-    layout->addWidget(visitBox);
-
-    // The live weight.
-    auto *liveBox = new QGroupBox(QStringLiteral("Live weight"), this);
-    auto *live = new QHBoxLayout(liveBox);
-    trend = new TrendView(liveBox);
-    liveWeight = new QLabel(QStringLiteral("-"), liveBox);
-    QFont big = liveWeight->font();
-    if (big.pixelSize() > 0)
-        big.setPixelSize(big.pixelSize() * 9 / 5);
-    else
-        big.setPointSizeF(big.pointSizeF() * 1.8);
-    big.setBold(true);
-    liveWeight->setFont(big);
-    liveWeight->setMinimumWidth(liveWeight->fontMetrics().horizontalAdvance(QStringLiteral("-000.000 kg")));
-    stableMark = new QLabel(liveBox);
-    stableMark->setAlignment(Qt::AlignCenter);
-    stableMark->setMinimumWidth(90);
-    auto *readout = new QVBoxLayout;
-    readout->addWidget(liveWeight);
-    readout->addWidget(stableMark);
-    live->addWidget(trend, 1);
-    live->addLayout(readout);
-    layout->addWidget(liveBox);
-    layout->addStretch();
-
-    // The tests.
-    auto *testsBox = new QGroupBox(QStringLiteral("Tests"), this);
-    auto *tests = new QVBoxLayout(testsBox);
-    auto *choice = new QHBoxLayout;
-    asFound = new QRadioButton(QStringLiteral("As &found"), testsBox);
-    asLeft = new QRadioButton(QStringLiteral("As &left"), testsBox);
-    asFound->setChecked(true);
-    auto *phases = new QButtonGroup(this);
-    phases->addButton(asFound);
-    phases->addButton(asLeft);
-    test = new QComboBox(testsBox);
-    test->addItems({testName(Test::Weighing), testName(Test::Repeatability), testName(Test::Eccentricity)});
-    auto *testLabel = new QLabel(QStringLiteral("&Test"), testsBox);
-    testLabel->setBuddy(test);
-    loads = new QLineEdit(testsBox);
-    auto *loadsLabel = new QLabel(QStringLiteral("Loa&ds"), testsBox);
-    loadsLabel->setBuddy(loads);
-    count = new QSpinBox(testsBox);
-    count->setRange(3, 10);
-    count->setValue(3);
-    auto *countLabel = new QLabel(QStringLiteral("Co&unt"), testsBox);
-    countLabel->setBuddy(count);
-    applyLoads = button(QStringLiteral("&Apply loads"), testsBox);
-    for (QWidget *w : std::initializer_list<QWidget *>{asFound, asLeft, testLabel, test})
-        choice->addWidget(w);
-    choice->addStretch();
-    tests->addLayout(choice);
-    auto *setup = new QHBoxLayout;
-    setup->addWidget(loadsLabel);
-    setup->addWidget(loads, 1);
-    for (QWidget *w : std::initializer_list<QWidget *>{countLabel, count, applyLoads})
-        setup->addWidget(w);
-    tests->addLayout(setup);
-    points = new QTableWidget(0, 6, testsBox);
-    points->setHorizontalHeaderLabels({QStringLiteral("Position"), QStringLiteral("Load"), QStringLiteral("Indication"),
-                                       QStringLiteral("E"), QStringLiteral("MPE"), QStringLiteral("Result")});
-    points->setSelectionBehavior(QAbstractItemView::SelectRows);
-    points->setSelectionMode(QAbstractItemView::SingleSelection);
-    points->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    points->verticalHeader()->hide();
-    points->verticalHeader()->setDefaultSectionSize(points->fontMetrics().height() + 6);
-    points->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    points->horizontalHeader()->setSectionResizeMode(5, QHeaderView::ResizeToContents);
-    points->setMinimumHeight(points->verticalHeader()->defaultSectionSize() * 12);
-    tests->addWidget(points);
-    auto *actions = new QHBoxLayout;
-    capture = new QPushButton(QStringLiteral("&Capture"), testsBox);
-    capture->setDefault(true); // Enter captures
-    removeReading = button(QStringLiteral("Remo&ve reading"), testsBox);
-    summary = new QLabel(testsBox);
-    summary->setWordWrap(true);
-    actions->addWidget(capture);
-    actions->addWidget(removeReading);
-    actions->addWidget(summary, 1);
-    tests->addLayout(actions);
-    right->addWidget(testsBox, 1);
-
+    tests = new TestsPanel(m_visit, this);
+    right->addWidget(tests, 1);
     auto *adjustBox = new QGroupBox(QStringLiteral("Adjustments the scale confirmed"), this);
     auto *adjustLayout = new QVBoxLayout(adjustBox);
     adjustments = new QListWidget(adjustBox);
@@ -232,11 +95,14 @@ void RecordWindow::createControls()
     adjustLayout->addWidget(adjustments);
     right->addWidget(adjustBox);
 
+    recordState = new QLabel(this);
+    recordState->setWordWrap(true);
+    outer->addWidget(recordState);
     auto *bottom = new QHBoxLayout;
-    closeRecord = button(QStringLiteral("Cl&ose record"), this);
-    certificate = button(QStringLiteral("Cert&ificate..."), this);
+    closeRecord = button(QStringLiteral("Close &record"), this);
+    certificate = button(QStringLiteral("C&ertificate..."), this);
     csv = button(QStringLiteral("C&SV..."), this);
-    exportRecord = button(QStringLiteral("&Export..."), this);
+    exportRecord = button(QStringLiteral("E&xport..."), this);
     saveAgain = button(QStringLiteral("Save a&gain"), this);
     saveAgain->hide(); // while the store takes every change
     for (QPushButton *b : {closeRecord, certificate, csv, exportRecord, saveAgain})
@@ -251,27 +117,8 @@ void RecordWindow::createControls()
     serverStatus->hide();
     outer->addWidget(serverStatus);
 
-    auto *historyBox = new QGroupBox(QStringLiteral("Earlier records of this scale"), this);
-    auto *historyLayout = new QHBoxLayout(historyBox);
-    history = new QTreeWidget(historyBox);
-    history->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
-                              QStringLiteral("User"), QStringLiteral("Kept on")});
-    history->setRootIsDecorated(false);
-    history->setMaximumHeight(110);
-    openRecord = button(QStringLiteral("O&pen"), historyBox);
-    correct = button(QStringLiteral("Co&rrect"), historyBox);
-    auto *historyButtons = new QVBoxLayout;
-    historyButtons->addWidget(openRecord);
-    historyButtons->addWidget(correct);
-    historyButtons->addStretch();
-    historyLayout->addWidget(history, 1);
-    historyLayout->addLayout(historyButtons);
-    outer->addWidget(historyBox);
-
     connect(newRecord, &QPushButton::clicked, this, &RecordWindow::startRecord);
-    connect(capture, &QPushButton::clicked, this, &RecordWindow::captureReading);
-    connect(removeReading, &QPushButton::clicked, this, &RecordWindow::removeSelectedReading);
-    connect(applyLoads, &QPushButton::clicked, this, &RecordWindow::applyTestLoads);
+    connect(discard, &QPushButton::clicked, this, &RecordWindow::discardRecord);
     connect(closeRecord, &QPushButton::clicked, this, &RecordWindow::closeTheRecord);
     connect(certificate, &QPushButton::clicked, this, &RecordWindow::writeCertificate);
     connect(csv, &QPushButton::clicked, this, &RecordWindow::writeCsv);
@@ -280,11 +127,6 @@ void RecordWindow::createControls()
     connect(openRecord, &QPushButton::clicked, this, &RecordWindow::openSelected);
     connect(history, &QTreeWidget::itemActivated, this, &RecordWindow::openSelected);
     connect(correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
-    connect(phases, &QButtonGroup::buttonToggled, this, [this](QAbstractButton *, bool on) {
-        if (on)
-            refreshRecord();
-    });
-    connect(test, &QComboBox::currentIndexChanged, this, &RecordWindow::refreshRecord);
     connect(limits, &QComboBox::activated, this, [this](int index) {
         if (m_visit.record() && !m_visit.readOnly())
             if (const QString why = m_visit.setInService(index == 1); !why.isEmpty())
@@ -292,9 +134,129 @@ void RecordWindow::createControls()
     });
     for (QLineEdit *w : {weightSet, weightClass, weightCertificate})
         connect(w, &QLineEdit::editingFinished, this, [this] {
-            if (m_visit.record() && !m_visit.readOnly())
+            if (m_visit.record() && !m_visit.readOnly() && !hasReadings(*m_visit.record()))
                 m_visit.setWeights(weightsFromFields());
         });
+}
+
+QWidget *RecordWindow::createInstrumentTab()
+{
+    // The instrument, described once per scale.
+    auto *page = new QWidget(this);
+    auto *grid = new QGridLayout(page);
+    indexNo = new QLabel(QStringLiteral("(log in to the scale)"), page);
+    makerModel = new QLineEdit(page);
+    location = new QLineEdit(page);
+    accuracyClass = new QComboBox(page);
+    accuracyClass->addItems({QStringLiteral("III"), QStringLiteral("IIII")});
+    unit = new QComboBox(page);
+    unit->addItems({QStringLiteral("kg"), QStringLiteral("lb")});
+    max = new QLineEdit(page);
+    min = new QLineEdit(page);
+    scaleInterval = new QLineEdit(page);
+    displayInterval = new QLineEdit(page);
+    supports = new QSpinBox(page);
+    supports->setRange(1, 16);
+    supports->setValue(4);
+    const auto add = [&](int row, int column, const QString &text, QWidget *field) {
+        auto *label = new QLabel(text, page);
+        label->setBuddy(field);
+        grid->addWidget(label, row, column * 2);
+        grid->addWidget(field, row, column * 2 + 1);
+    };
+    add(0, 0, QStringLiteral("Index No."), indexNo);
+    add(0, 1, QStringLiteral("Unit"), unit);
+    add(1, 0, QStringLiteral("Ma&ker and model"), makerModel);
+    add(1, 1, QStringLiteral("Location"), location);
+    add(2, 0, QStringLiteral("Accurac&y class"), accuracyClass);
+    add(2, 1, QStringLiteral("Supports"), supports);
+    add(3, 0, QStringLiteral("Max"), max);
+    add(3, 1, QStringLiteral("Min"), min);
+    add(4, 0, QStringLiteral("e"), scaleInterval);
+    add(4, 1, QStringLiteral("d (= e)"), displayInterval);
+    grid->setRowStretch(5, 1);
+    return page;
+}
+
+QWidget *RecordWindow::createVisitTab()
+{
+    // The visit: limits and reference weights, fixed from the first reading on; the record.
+    auto *page = new QWidget(this);
+    auto *visitGrid = new QGridLayout(page);
+    limits = new QComboBox(page);
+    limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
+    weightSet = new QLineEdit(page);
+    weightSet->setPlaceholderText(QStringLiteral("set id"));
+    weightClass = new QLineEdit(page);
+    weightClass->setPlaceholderText(QStringLiteral("class, e.g. M1"));
+    weightCertificate = new QLineEdit(page);
+    weightCertificate->setPlaceholderText(QStringLiteral("certificate number"));
+    auto *limitsLabel = new QLabel(QStringLiteral("MPE limits"), page);
+    limitsLabel->setBuddy(limits);
+    auto *weightsLabel = new QLabel(QStringLiteral("Reference weights"), page);
+    weightsLabel->setBuddy(weightSet);
+    newRecord = button(QStringLiteral("Ne&w record"), page);
+    discard = button(QStringLiteral("&Discard..."), page);
+    visitGrid->addWidget(limitsLabel, 0, 0);
+    visitGrid->addWidget(limits, 0, 1, 1, 2);
+    visitGrid->addWidget(weightsLabel, 1, 0);
+    auto *weights = new QHBoxLayout;
+    weights->addWidget(weightSet);
+    weights->addWidget(weightClass);
+    weights->addWidget(weightCertificate);
+    visitGrid->addLayout(weights, 1, 1, 1, 2);
+    auto *actions = new QHBoxLayout;
+    actions->addWidget(newRecord);
+    actions->addWidget(discard);
+    actions->addStretch();
+    visitGrid->addLayout(actions, 2, 0, 1, 3);
+    visitGrid->setRowStretch(3, 1);
+    return page;
+}
+
+QWidget *RecordWindow::createHistoryTab()
+{
+    auto *page = new QWidget(this);
+    auto *historyLayout = new QHBoxLayout(page);
+    history = new QTreeWidget(page);
+    history->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
+                              QStringLiteral("User"), QStringLiteral("Kept on")});
+    history->setRootIsDecorated(false);
+    openRecord = button(QStringLiteral("&Open"), page);
+    correct = button(QStringLiteral("Correc&t"), page);
+    auto *historyButtons = new QVBoxLayout;
+    historyButtons->addWidget(openRecord);
+    historyButtons->addWidget(correct);
+    historyButtons->addStretch();
+    historyLayout->addWidget(history, 1);
+    historyLayout->addLayout(historyButtons);
+    return page;
+}
+
+QWidget *RecordWindow::createLiveBox()
+{
+    auto *liveBox = new QGroupBox(QStringLiteral("Live weight"), this);
+    auto *live = new QHBoxLayout(liveBox);
+    trend = new TrendView(liveBox);
+    liveWeight = new QLabel(QStringLiteral("-"), liveBox);
+    QFont big = liveWeight->font();
+    if (big.pixelSize() > 0)
+        big.setPixelSize(big.pixelSize() * 9 / 5);
+    else
+        big.setPointSizeF(big.pointSizeF() * 1.8);
+    big.setBold(true);
+    liveWeight->setFont(big);
+    liveWeight->setMinimumWidth(liveWeight->fontMetrics().horizontalAdvance(QStringLiteral("-000.000 kg")));
+    stableMark = new QLabel(liveBox);
+    stableMark->setAlignment(Qt::AlignCenter);
+    stableMark->setWordWrap(true);
+    stableMark->setMinimumWidth(90);
+    auto *readout = new QVBoxLayout;
+    readout->addWidget(liveWeight);
+    readout->addWidget(stableMark);
+    live->addWidget(trend, 1);
+    live->addLayout(readout);
+    return liveBox;
 }
 
 void RecordWindow::setStore(std::unique_ptr<RecordStore> store)
@@ -367,6 +329,31 @@ void RecordWindow::showScale()
     refreshHistory();
 }
 
+void RecordWindow::showBeside(const QWidget *beside)
+{
+    if (!m_placed && beside) {
+        m_placed = true;
+        const QRect available = (beside->screen() ? beside->screen() : screen())->availableGeometry();
+        // The frame around the client area, as the main window's shows it (none before it shows).
+        const QMargins frame(beside->geometry().left() - beside->frameGeometry().left(),
+                             beside->geometry().top() - beside->frameGeometry().top(),
+                             beside->frameGeometry().right() - beside->geometry().right(),
+                             beside->frameGeometry().bottom() - beside->geometry().bottom());
+        QRect place = keptInside(m_kept, available);
+        if (place.isEmpty())
+            place = placeBeside(beside->frameGeometry(), sizeHint().grownBy(frame), available);
+        const QRect client = place.marginsRemoved(frame);
+        resize(client.size().expandedTo(minimumSizeHint()).boundedTo(available.marginsRemoved(frame).size()));
+        move(place.topLeft());
+    }
+    showAndRaise();
+}
+
+QRect RecordWindow::keptGeometry() const
+{
+    return m_placed ? frameGeometry() : m_kept;
+}
+
 void RecordWindow::showAndRaise()
 {
     show();
@@ -399,7 +386,10 @@ void RecordWindow::refreshLive()
     const StabilityWindow::State s = m_visit.stability();
     const QString unitText = unitName(m_visit.scaleInPounds());
     liveWeight->setText(s.reports ? formatMass(s.latest, 2) + QLatin1Char(' ') + unitText : QStringLiteral("-"));
-    const QString mark = s.reports == 0 ? QStringLiteral("no reports") : s.stable ? QStringLiteral("stable") : QStringLiteral("unstable");
+    const QString mark = s.reports == 0                                ? QStringLiteral("no reports")
+                         : s.reports < StabilityWindow::kMinReports ? QStringLiteral("too few reports (%1/s)").arg(s.reports)
+                         : s.stable                                  ? QStringLiteral("stable")
+                                                                     : QStringLiteral("unstable");
     if (stableMark->text() != mark) { // restyled only when it changes: a style sheet costs a re-polish
         stableMark->setText(mark);
         stableMark->setStyleSheet(s.stable ? QStringLiteral("background: rgb(0, 160, 0); color: white; font-weight: bold")
@@ -457,28 +447,6 @@ ReferenceWeights RecordWindow::weightsFromFields() const
     return {weightSet->text().trimmed(), weightClass->text().trimmed(), weightCertificate->text().trimmed()};
 }
 
-Phase RecordWindow::phase() const
-{
-    return asLeft->isChecked() ? Phase::AsLeft : Phase::AsFound;
-}
-
-Test RecordWindow::currentTest() const
-{
-    return Test(qBound(0, test->currentIndex(), 2));
-}
-
-QList<int> RecordWindow::pointIndexes() const
-{
-    QList<int> out;
-    if (!m_visit.record())
-        return out;
-    const QList<Point> &all = m_visit.record()->points(phase());
-    for (int i = 0; i < int(all.size()); ++i)
-        if (all[i].test == currentTest())
-            out << i;
-    return out;
-}
-
 void RecordWindow::complain(const QString &why)
 {
     platform::MsgBox(why, platform::vbOKOnly | platform::vbExclamation, windowTitle());
@@ -492,20 +460,18 @@ void RecordWindow::refreshRecord()
                                                        displayInterval, supports})
         w->setEnabled(!editable);
     for (QWidget *w : std::initializer_list<QWidget *>{limits, weightSet, weightClass, weightCertificate})
-        w->setEnabled(!r || editable);
-    for (QWidget *w : std::initializer_list<QWidget *>{capture, removeReading, applyLoads, closeRecord, loads})
-        w->setEnabled(editable);
-    count->setEnabled(editable && currentTest() == Test::Repeatability);
-    certificate->setEnabled(r && r->closed() && m_visit.intact());
+        w->setEnabled(!r || (editable && !hasReadings(*r)));
+    closeRecord->setEnabled(editable);
+    discard->setEnabled(editable);
+    certificate->setEnabled(r && r->closed() && !r->discarded() && m_visit.intact());
     csv->setEnabled(r && m_visit.intact());
     exportRecord->setEnabled(r.has_value());
-    correct->setEnabled(r && r->closed() && m_visit.intact());
+    correct->setEnabled(r && r->closed() && !r->discarded() && m_visit.intact());
+    tests->refresh();
 
+    adjustments->clear();
     if (!r) {
-        recordState->setText(QStringLiteral("No record: describe the instrument, then New record."));
-        points->setRowCount(0);
-        adjustments->clear();
-        summary->clear();
+        recordState->setText(QStringLiteral("No record: describe the instrument, then New record on the Visit tab."));
         return;
     }
     fillInstrument(r->instrument);
@@ -517,71 +483,16 @@ void RecordWindow::refreshRecord()
     if (!m_visit.intact())
         state = QStringLiteral("<b>Record %1 was changed after it was closed: its contents no longer match its SHA-256.</b>")
                     .arg(recordNumber(*r));
+    else if (r->discarded())
+        state += QStringLiteral(", discarded %1 (%2): <b>no verdict</b> (read-only)").arg(localTime(r->closedAt), r->discardReason.toHtmlEscaped());
     else if (r->closed())
         state += QStringLiteral(", closed %1: <b>%2</b> (read-only)").arg(localTime(r->closedAt), verdictName(r->verdict));
     else
         state += QStringLiteral(": open");
     recordState->setText(state);
-
-    const Instrument &in = r->instrument;
-    const int decimals = readingDecimals(in);
-    const int loadDecimals = decimalsOf(in.e);
-    const QList<int> shown = pointIndexes();
-    const int selected = points->currentRow();
-    points->setRowCount(int(shown.size()));
-    const QList<Point> &all = r->points(phase());
-    QList<Micro> testLoads;
-    for (int row = 0; row < int(shown.size()); ++row) {
-        const Point &p = all[shown[row]];
-        if (p.test != Test::Weighing || p.position == QLatin1String("up"))
-            testLoads << p.load;
-        const PointResult res = resultOf(*r, p);
-        QString result;
-        if (p.reading)
-            result = (res.pass ? QStringLiteral("pass") : QStringLiteral("FAIL"))
-                     + (p.reading->unstable ? QStringLiteral(" (unstable)") : QString());
-        const QStringList cells = {p.position, formatMass(p.load, loadDecimals),
-                                   p.reading ? formatMass(p.reading->indication, decimals) : QString(),
-                                   p.reading ? formatMass(res.error, decimals) : QString(), formatMass(res.mpe, decimals), result};
-        for (int c = 0; c < 6; ++c) {
-            auto *item = new QTableWidgetItem(cells[c]);
-            if (p.reading && !res.pass)
-                item->setForeground(QColor(176, 0, 0));
-            points->setItem(row, c, item);
-        }
-    }
-    // The first point without a reading is next, unless the technician chose another.
-    int next = selected >= 0 && selected < int(shown.size()) ? selected : -1;
-    if (next < 0 || all[shown[next]].reading)
-        for (int row = 0; row < int(shown.size()); ++row)
-            if (!all[shown[row]].reading) {
-                next = row;
-                break;
-            }
-    if (next >= 0)
-        points->selectRow(next);
-    if (!loads->hasFocus()) {
-        QStringList texts;
-        for (Micro m : currentTest() == Test::Weighing ? testLoads : testLoads.mid(0, 1))
-            texts << formatMass(m, loadDecimals);
-        loads->setText(texts.join(QStringLiteral("; ")));
-    }
-    if (currentTest() == Test::Repeatability && !shown.isEmpty())
-        count->setValue(int(shown.size()));
-
-    bool tested = false;
-    const bool passes = phasePasses(*r, phase(), &tested);
-    QString text = tested ? QStringLiteral("%1: %2").arg(phaseName(phase()), passes ? QStringLiteral("pass") : QStringLiteral("FAIL"))
-                          : QStringLiteral("%1: no readings yet").arg(phaseName(phase()));
-    if (const auto rep = repeatabilityOf(*r, phase()))
-        text += QStringLiteral("; repeatability spread %1, MPE %2: %3")
-                    .arg(formatMass(rep->spread, decimals), formatMass(rep->mpe, decimals),
-                         rep->pass ? QStringLiteral("pass") : QStringLiteral("FAIL"));
-    summary->setText(text);
-
-    adjustments->clear();
     for (const Adjustment &a : r->adjustments)
-        adjustments->addItem(localTime(a.at, "HH:mm:ss") + QStringLiteral("  ") + a.text);
+        adjustments->addItem(localTime(a.at, "HH:mm:ss") + QStringLiteral("  ") + a.text
+                             + (a.beforeRecord ? QStringLiteral(" (before this record)") : QString()));
 }
 
 void RecordWindow::refreshHistory()
@@ -627,57 +538,23 @@ void RecordWindow::startRecord()
         return;
     if (const QString why = m_visit.start(*in, weightsFromFields(), limits->currentIndex() == 1); !why.isEmpty())
         return complain(why);
-    asFound->setChecked(true);
-    test->setCurrentIndex(0);
+    tests->showTable(Phase::AsFound, Test::Weighing);
+    tests->test->setFocus();
     refreshHistory();
 }
 
-void RecordWindow::captureReading()
+void RecordWindow::discardRecord()
 {
-    const QList<int> shown = pointIndexes();
-    const int row = points->currentRow();
-    if (row < 0 || row >= int(shown.size()))
-        return complain(QStringLiteral("Choose a test point first."));
-    if (const QString why = m_visit.capture(phase(), shown[row]); !why.isEmpty())
-        complain(why);
-}
-
-void RecordWindow::removeSelectedReading()
-{
-    const QList<int> shown = pointIndexes();
-    const int row = points->currentRow();
-    if (const QString why = m_visit.removeReading(phase(), row >= 0 && row < int(shown.size()) ? shown[row] : -1); !why.isEmpty())
-        complain(why);
-}
-
-void RecordWindow::applyTestLoads()
-{
-    if (!m_visit.record())
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || m_visit.readOnly())
         return;
-    QList<Micro> values;
-    for (const QString &text : loads->text().split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts)) {
-        const auto value = parseMass(text);
-        if (!value)
-            return complain(QStringLiteral("\"%1\" is not a load: enter loads as numbers, separated by semicolons.").arg(text));
-        values << *value;
-    }
-    if (values.isEmpty())
-        return complain(QStringLiteral("Enter at least one load."));
-    QList<Point> made;
-    switch (currentTest()) {
-    case Test::Weighing:
-        std::sort(values.begin(), values.end());
-        values.erase(std::unique(values.begin(), values.end()), values.end());
-        made = weighingPoints(values);
-        break;
-    case Test::Repeatability:
-        made = repeatabilityPoints(values.first(), count->value());
-        break;
-    case Test::Eccentricity:
-        made = eccentricityPoints(values.first(), m_visit.record()->instrument.supports);
-        break;
-    }
-    if (const QString why = m_visit.setPoints(phase(), currentTest(), made); !why.isEmpty())
+    const QString reason = platform::InputBox(
+        this, QStringLiteral("Why is record %1 discarded? It stays in the records, marked discarded, without a verdict.")
+                  .arg(recordNumber(*r)),
+        windowTitle());
+    if (reason.isEmpty())
+        return;
+    if (const QString why = m_visit.discard(reason); !why.isEmpty())
         complain(why);
 }
 
@@ -688,6 +565,19 @@ void RecordWindow::closeTheRecord()
         return;
     if (const QString why = closeRefusal(*r); !why.isEmpty())
         return complain(why);
+    if (const auto unstable = unstableReadings(*r); !unstable.isEmpty()) {
+        QStringList names;
+        for (const auto &[phase, key] : unstable)
+            names << phaseName(phase) + QStringLiteral(", ") + pointName(*r, r->points(phase)[r->indexOf(phase, key)]);
+        const int answer = platform::MsgBox(
+            QStringLiteral("%1 reading(s) were taken while the weight was unstable: %2.\n\nKeep them as FAIL (unstable)? "
+                           "No: take them again first.")
+                .arg(unstable.size())
+                .arg(names.join(QStringLiteral("; "))),
+            platform::vbYesNo | platform::vbQuestion, windowTitle());
+        if (answer != platform::vbYes)
+            return tests->showPoint(unstable.first().first, unstable.first().second);
+    }
     const int answer = platform::MsgBox(QStringLiteral("Close record %1? A closed record never changes; a correction makes a new revision.")
                                             .arg(recordNumber(*r)),
                                         platform::vbYesNo | platform::vbQuestion, windowTitle());
@@ -700,7 +590,7 @@ void RecordWindow::closeTheRecord()
 void RecordWindow::writeCertificate()
 {
     const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || !m_visit.intact())
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
         return;
     const QString path = platform::saveFileName(this, QStringLiteral("Certificate"),
                                                 QStringLiteral("certificate-%1.pdf").arg(recordNumber(*r)),
@@ -741,11 +631,12 @@ void RecordWindow::openSelected()
     QTreeWidgetItem *item = history->currentItem();
     if (!item || !m_store)
         return;
-    if (m_visit.record() && !m_visit.record()->closed() && m_visit.unsaved())
-        return complain(QStringLiteral("The record shown is not saved yet: save it again or export it first."));
+    if (const QString why = m_visit.whyKept(); !why.isEmpty())
+        return complain(why);
     try {
         if (const auto loaded = m_store->load(item->data(0, Qt::UserRole).toString()))
-            m_visit.show(*loaded);
+            if (const QString why = m_visit.show(*loaded); !why.isEmpty())
+                complain(why);
     } catch (const StoreError &e) {
         complain(e.message);
     }

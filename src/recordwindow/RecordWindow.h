@@ -9,21 +9,20 @@
 // window first shows, so the SQL driver does not load at start-up.
 
 #include "RecordStore.h"
+#include "TestsPanel.h"
 #include "Visit.h"
 
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 
-class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QRadioButton;
 class QSpinBox;
-class QTableWidget;
+class QTabWidget;
 class QTreeWidget;
 class TrendView;
 
@@ -44,12 +43,19 @@ public:
 
     records::Visit &visit() { return m_visit; }
 
+    // Shows the window, the first time wholly on the screen of `beside`: where the user left it
+    // last time (setKeptGeometry), else beside that window where it fits, else over it.
+    void showBeside(const QWidget *beside);
     void showAndRaise();
+    // The frame rectangle to open at next time; where it is now once it was shown.
+    void setKeptGeometry(const QRect &frame) { m_kept = frame; }
+    QRect keptGeometry() const;
     // At the console's end: a record the store could not take is saved once more, else offered
     // for export. Returns whether nothing was left unsaved.
     bool finish();
 
     // ---- Controls, for the keyboard and for tests ----
+    QTabWidget *tabs;
     QLabel *indexNo;
     QLineEdit *makerModel;
     QLineEdit *location;
@@ -65,20 +71,12 @@ public:
     QLineEdit *weightClass;
     QLineEdit *weightCertificate;
     QPushButton *newRecord;
+    QPushButton *discard;
     QLabel *recordState;
     TrendView *trend;
     QLabel *liveWeight;
     QLabel *stableMark;
-    QRadioButton *asFound;
-    QRadioButton *asLeft;
-    QComboBox *test;
-    QLineEdit *loads;
-    QSpinBox *count;
-    QPushButton *applyLoads;
-    QTableWidget *points;
-    QPushButton *capture;
-    QPushButton *removeReading;
-    QLabel *summary;
+    TestsPanel *tests;
     QListWidget *adjustments;
     QPushButton *closeRecord;
     QPushButton *certificate;
@@ -97,6 +95,10 @@ protected:
 
 private:
     void createControls();
+    QWidget *createInstrumentTab();
+    QWidget *createVisitTab();
+    QWidget *createHistoryTab();
+    QWidget *createLiveBox();
     bool ensureStore();
     void refreshLive();
     void onLiveWeight();
@@ -109,15 +111,10 @@ private:
     void fillInstrument(const records::Instrument &instrument);
     std::optional<records::Instrument> instrumentFromFields();
     records::ReferenceWeights weightsFromFields() const;
-    records::Phase phase() const;
-    records::Test currentTest() const;
-    QList<int> pointIndexes() const; // of the shown rows, in the current phase
     void complain(const QString &why);
 
     void startRecord();
-    void captureReading();
-    void removeSelectedReading();
-    void applyTestLoads();
+    void discardRecord();
     void closeTheRecord();
     void writeCertificate();
     void writeCsv();
@@ -130,6 +127,8 @@ private:
     QString m_storePath;
     bool m_storeComplained = false;
     QString m_serverNote;
+    QRect m_kept;
+    bool m_placed = false;
     QTimer m_refresh;     // single shot: the live readouts at most ten times a second
     QTimer m_quietCheck;  // single shot: a look once reports have stopped
 };
