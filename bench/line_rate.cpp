@@ -9,6 +9,7 @@
 #include "MsgBox.h"
 #include "Program.h"
 #include "RecordWindow.h"
+#include "SqliteStore.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -100,8 +101,9 @@ int main(int argc, char *argv[])
     measure(out, "line rate", seconds, w.m_framesDispatched);
 
     records::Visit visit;
+    records::SqliteStore store(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/records.sqlite"));
     RecordWindow record(visit);
-    record.setStorePath(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/records.sqlite"));
+    record.setStore(&store);
     QObject::connect(&w, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
     record.show();
     if (!QTest::qWaitForWindowExposed(&record))

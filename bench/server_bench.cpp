@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     SyncedStore synced(local, address("bench"));
     clock.start();
     synced.sendWaiting();
-    const bool done = QTest::qWaitFor([&] { return synced.waiting() == 0 && synced.serverError().isEmpty(); }, 120000);
+    const bool done = QTest::qWaitFor([&] { return synced.status().waiting == 0 && synced.status().serverError.isEmpty(); }, 120000);
     std::printf("1,000 waiting records sent in %.2f s%s\n", clock.elapsed() / 1000.0, done ? "" : " (not all!)");
     return done ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+scripts/folder_graph.sh # the libraries' arrows: no circle, no module a library must not reach
 scripts/build.sh
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
 

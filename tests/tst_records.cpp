@@ -6,6 +6,7 @@
 #include "RawDatabase.h"
 #include "SqliteStore.h"
 #include "Stability.h"
+#include "TestPlan.h"
 #include "Visit.h"
 
 #include <QDir>

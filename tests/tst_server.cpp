@@ -92,7 +92,7 @@ int console(const QString &path, const QString &dbname, const QString &indexNo, 
     waitingRecords(path, indexNo, count);
     SyncedStore store(path, serverFor(dbname));
     store.sendWaiting();
-    return QTest::qWaitFor([&] { return store.waiting() == 0 && store.serverError().isEmpty(); }, 60000) ? 0 : 1;
+    return QTest::qWaitFor([&] { return store.status().waiting == 0 && store.status().serverError.isEmpty(); }, 60000) ? 0 : 1;
 }
 
 } // namespace
@@ -188,11 +188,11 @@ private slots:
                                      60000);
             QVERIFY(server("pause"));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!store.serverError().isEmpty(), 60000);
-        QVERIFY(store.waiting() > 0 && store.waiting() < 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!store.status().serverError.isEmpty(), 60000);
+        QVERIFY(store.status().waiting > 0 && store.status().waiting < 2000);
         QVERIFY(server("resume"));
         store.sendWaiting();
-        QTRY_VERIFY_WITH_TIMEOUT(store.waiting() == 0 && store.serverError().isEmpty(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(store.status().waiting == 0 && store.status().serverError.isEmpty(), 60000);
         Admin after(QStringLiteral("stopped"));
         QCOMPARE(after.value(QStringLiteral("SELECT count(*) FROM service_records")).toInt(), 2000);
         QCOMPARE(SqliteStore(path).history(QString()).size(), 2000);
@@ -258,17 +258,16 @@ private slots:
     {
         QTemporaryDir dir;
         QString why;
-        auto store = std::make_unique<SyncedStore>(dir.filePath(QStringLiteral("local.sqlite")),
-                                                   *parseServerAddress(QStringLiteral("host=%1 dbname=x").arg(dir.filePath("gone")), &why));
-        SyncedStore *synced = store.get();
+        SyncedStore synced(dir.filePath(QStringLiteral("local.sqlite")),
+                           *parseServerAddress(QStringLiteral("host=%1 dbname=x").arg(dir.filePath("gone")), &why));
         Visit visit;
         RecordWindow window(visit);
-        window.setStore(std::move(store));
+        window.setStore(&synced);
         window.show();
-        synced->save(closedRecord(QStringLiteral("66666666666"), 1));
+        synced.save(closedRecord(QStringLiteral("66666666666"), 1));
         QCOMPARE(SqliteStore(dir.filePath(QStringLiteral("local.sqlite"))).history(QString()).size(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(!synced->serverError().isEmpty(), 20000);
-        QCOMPARE(synced->waiting(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!synced.status().serverError.isEmpty(), 20000);
+        QCOMPARE(synced.status().waiting, 1);
         QVERIFY2(window.serverStatus->text().contains(QLatin1String("1 record(s) wait on this computer"))
                      && window.serverStatus->text().contains(dir.filePath(QStringLiteral("local.sqlite"))),
                  qPrintable(window.serverStatus->text()));

@@ -3,6 +3,7 @@
 // in an SQLite file of a temporary folder, the certificate read back with pdftotext, and the same
 // records from the command line.
 #include "Certificate.h"
+#include "ConsoleApp.h"
 #include "FileDialog.h"
 #include "InputBox.h"
 #include "MsgBox.h"
@@ -58,7 +59,7 @@ struct Session
     explicit Session(const char *rate = "25")
     {
         scale.start(dir.path(), 1, {"--quiet", "--rate", rate, "--settle-ms", "100"});
-        record.setStorePath(SqliteStore::defaultPath(dir.path()));
+        record.setStore(&store);
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
         console.show();
@@ -81,15 +82,15 @@ struct Session
     {
         if (!logIn())
             return false;
-        record.max->setText(QStringLiteral("150"));
-        record.min->setText(QStringLiteral("1"));
-        record.scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
-        record.displayInterval->setText(QStringLiteral("0.05"));
+        record.instrument->max->setText(QStringLiteral("150"));
+        record.instrument->min->setText(QStringLiteral("1"));
+        record.instrument->scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
+        record.instrument->displayInterval->setText(QStringLiteral("0.05"));
         record.newRecord->click();
         if (record.visit().record())
             return false;
-        record.scaleInterval->setText(QStringLiteral("0.05"));
-        record.makerModel->setText(QStringLiteral("Vantor PS-150"));
+        record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+        record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150"));
         record.weightSet->setText(QStringLiteral("W-12"));
         record.newRecord->click();
         return record.visit().record() && loads("0; 50");
@@ -144,6 +145,7 @@ struct Session
     SimProcess scale;
     frmMain console;
     records::Visit visit;
+    SqliteStore store{SqliteStore::defaultPath(dir.path())};
     RecordWindow record{visit};
 };
 
@@ -241,7 +243,7 @@ private slots:
         QCOMPARE(v.r().verdict, Verdict::Adjusted);
         QCOMPARE(v.r().asLeft.last().notPerformed, QStringLiteral("weights not at hand"));
         v.record.tabs->setCurrentIndex(2);
-        QCOMPARE(v.record.history->topLevelItem(0)->text(2), QStringLiteral("ADJUSTED"));
+        QCOMPARE(v.record.history->list->topLevelItem(0)->text(2), QStringLiteral("ADJUSTED"));
 
         platform::setSaveFileNameHandler([&v](const QString &, const QString &name) { return v.dir.file(name); });
         v.record.certificate->click();
@@ -367,10 +369,10 @@ private slots:
         QVERIFY(v.logIn());
         v.console.cmdZero->click();
         QTRY_COMPARE_WITH_TIMEOUT(v.record.visit().adjustmentsBeforeRecord().size(), qsizetype(1), 10000);
-        v.record.max->setText(QStringLiteral("150"));
-        v.record.min->setText(QStringLiteral("1"));
-        v.record.scaleInterval->setText(QStringLiteral("0.05"));
-        v.record.displayInterval->setText(QStringLiteral("0.05"));
+        v.record.instrument->max->setText(QStringLiteral("150"));
+        v.record.instrument->min->setText(QStringLiteral("1"));
+        v.record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+        v.record.instrument->displayInterval->setText(QStringLiteral("0.05"));
         v.record.newRecord->click();
         QVERIFY(v.record.visit().record());
         QVERIFY(v.r().adjustments.value(0).beforeRecord);
@@ -418,7 +420,7 @@ private slots:
 
         Session slow("2");
         QVERIFY(slow.logIn());
-        QTRY_VERIFY_WITH_TIMEOUT(slow.record.stableMark->text().startsWith(QLatin1String("too few reports (")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(slow.record.live->stableMark->text().startsWith(QLatin1String("too few reports (")), 10000);
     }
 
     // The window opens wholly on the screen: beside the console where it fits, else over it, also
@@ -444,6 +446,31 @@ private slots:
         QVERIFY2(available.contains(v.record.frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(v.record.x()).arg(v.record.y())));
     }
 
+    // The console as it starts: the record window made when first asked for, with the records
+    // file of the data folder; where the technician leaves it is where it opens next time.
+    void consoleKeepsTheWindowsPlace()
+    {
+        ProgramFolder dir;
+        const ConsoleApp::Options options{SqliteStore::defaultPath(dir.path()), std::nullopt, {}};
+        QRect left;
+        {
+            ConsoleApp app(options);
+            app.start();
+            QVERIFY(!app.recordWindow());
+            emit app.mainWindow().recordWindowRequested();
+            QVERIFY(app.recordWindow() && app.recordWindow()->isVisible());
+            QCOMPARE(app.store().location(), options.recordsFile);
+            app.recordWindow()->move(app.recordWindow()->pos() + QPoint(-7, -5));
+            left = app.recordWindow()->frameGeometry();
+            app.finish();
+        }
+        QCOMPARE(ConsoleApp::keptGeometry(), left);
+        ConsoleApp again(options);
+        again.start();
+        emit again.mainWindow().recordWindowRequested();
+        QCOMPARE(again.recordWindow()->frameGeometry(), keptInside(left, again.mainWindow().screen()->availableGeometry()));
+    }
+
     // The store is locked by another console in the middle of a visit: the record stays in the
     // window, said once, and goes to the store when it is free; nothing replaces it meanwhile; at
     // the end it can go to a file.
@@ -462,8 +489,8 @@ private slots:
             QVERIFY(v.record.storeStatus->text().contains(path));
             QCOMPARE(m_boxes.filter(QLatin1String("locked")).size(), 1);
             v.record.tabs->setCurrentIndex(2);
-            v.record.history->setCurrentItem(v.record.history->topLevelItem(0));
-            v.record.openRecord->click(); // the record as the store has it, without these readings: refused
+            v.record.history->list->setCurrentItem(v.record.history->list->topLevelItem(0));
+            v.record.history->openRecord->click(); // the record as the store has it, without these readings: refused
             QVERIFY2(m_boxes.last().contains(QLatin1String("is not saved yet")), qPrintable(m_boxes.last()));
             QVERIFY(v.point(Phase::AsFound, 1).reading);
         }

@@ -10,6 +10,7 @@
 #include "FileDialog.h"
 #include "InputBox.h"
 #include "RecordWindow.h"
+#include "SqliteStore.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -77,8 +78,9 @@ int main(int argc, char *argv[])
 
     // A visit with its record: as found, the 50 kg calibration, as left, closed, certificate.
     records::Visit visit;
+    records::SqliteStore store(QDir(programDir.path()).filePath(QStringLiteral("records.sqlite")));
     RecordWindow record(visit);
-    record.setStorePath(QDir(programDir.path()).filePath(QStringLiteral("records.sqlite")));
+    record.setStore(&store);
     QObject::connect(&w, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
     w.cmdAdminClose->click();
     w.cmdKgLb->click();
@@ -88,13 +90,13 @@ int main(int argc, char *argv[])
     w.cmdKgLb->click();
     QTest::qWait(300);
     record.showBeside(&w);
-    record.makerModel->setText(QStringLiteral("Vantor PS-150 platform"));
-    record.location->setText(QStringLiteral("Goods in, dock 2"));
-    record.unit->setCurrentIndex(0);
-    record.max->setText(QStringLiteral("150"));
-    record.min->setText(QStringLiteral("1"));
-    record.scaleInterval->setText(QStringLiteral("0.05"));
-    record.displayInterval->setText(QStringLiteral("0.05"));
+    record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150 platform"));
+    record.instrument->location->setText(QStringLiteral("Goods in, dock 2"));
+    record.instrument->unit->setCurrentIndex(0);
+    record.instrument->max->setText(QStringLiteral("150"));
+    record.instrument->min->setText(QStringLiteral("1"));
+    record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+    record.instrument->displayInterval->setText(QStringLiteral("0.05"));
     record.weightSet->setText(QStringLiteral("W-12"));
     record.weightClass->setText(QStringLiteral("M1"));
     record.weightCertificate->setText(QStringLiteral("2026-0417"));

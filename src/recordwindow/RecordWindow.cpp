@@ -4,10 +4,6 @@
 #include "FileDialog.h"
 #include "InputBox.h"
 #include "MsgBox.h"
-#include "Program.h"
-#include "SqliteStore.h"
-#include "SyncedStore.h"
-#include "TrendView.h"
 #include "WindowPlacement.h"
 
 #include <QComboBox>
@@ -18,12 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
-#include <QSpinBox>
 #include <QTabWidget>
-#include <QTableView>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace records;
@@ -48,16 +40,10 @@ RecordWindow::RecordWindow(Visit &visit, QWidget *parent) : QWidget(parent, Qt::
 {
     setObjectName(QStringLiteral("RecordWindow"));
     setWindowTitle(QStringLiteral("Service record"));
-    m_storePath = SqliteStore::defaultPath(platform::dataDir());
     createControls();
-    m_refresh.setSingleShot(true);
-    connect(&m_refresh, &QTimer::timeout, this, &RecordWindow::refreshLive);
-    m_quietCheck.setSingleShot(true);
-    connect(&m_quietCheck, &QTimer::timeout, this, &RecordWindow::refreshLive);
     connect(&m_visit, &Visit::recordChanged, this, &RecordWindow::refreshRecord);
     connect(&m_visit, &Visit::storeStateChanged, this, &RecordWindow::refreshStoreState);
     connect(&m_visit, &Visit::saved, this, &RecordWindow::refreshHistory);
-    connect(&m_visit, &Visit::liveWeight, this, &RecordWindow::onLiveWeight);
     connect(&m_visit, &Visit::scaleChanged, this, &RecordWindow::onScaleChanged);
     refreshRecord();
 }
@@ -80,11 +66,14 @@ void RecordWindow::createControls()
     outer->addLayout(columns, 1);
 
     tabs = new QTabWidget(this);
-    tabs->addTab(createInstrumentTab(), QStringLiteral("&Instrument"));
+    instrument = new InstrumentForm(tabs);
+    history = new HistoryPanel(tabs);
+    tabs->addTab(instrument, QStringLiteral("&Instrument"));
     tabs->addTab(createVisitTab(), QStringLiteral("&Visit"));
-    tabs->addTab(createHistoryTab(), QStringLiteral("&History"));
+    tabs->addTab(history, QStringLiteral("&History"));
     left->addWidget(tabs);
-    left->addWidget(createLiveBox(), 1);
+    live = new LiveWeightBox(m_visit, this);
+    left->addWidget(live, 1);
 
     tests = new TestsPanel(m_visit, this);
     right->addWidget(tests, 1);
@@ -116,7 +105,11 @@ void RecordWindow::createControls()
     serverStatus->setWordWrap(true);
     serverStatus->hide();
     outer->addWidget(serverStatus);
+    connectActions();
+}
 
+void RecordWindow::connectActions()
+{
     connect(newRecord, &QPushButton::clicked, this, &RecordWindow::startRecord);
     connect(discard, &QPushButton::clicked, this, &RecordWindow::discardRecord);
     connect(closeRecord, &QPushButton::clicked, this, &RecordWindow::closeTheRecord);
@@ -124,9 +117,8 @@ void RecordWindow::createControls()
     connect(csv, &QPushButton::clicked, this, &RecordWindow::writeCsv);
     connect(exportRecord, &QPushButton::clicked, this, &RecordWindow::exportJson);
     connect(saveAgain, &QPushButton::clicked, &m_visit, &Visit::saveNow);
-    connect(openRecord, &QPushButton::clicked, this, &RecordWindow::openSelected);
-    connect(history, &QTreeWidget::itemActivated, this, &RecordWindow::openSelected);
-    connect(correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
+    connect(history, &HistoryPanel::openRequested, this, &RecordWindow::openChosen);
+    connect(history->correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
     connect(limits, &QComboBox::activated, this, [this](int index) {
         if (m_visit.record() && !m_visit.readOnly())
             if (const QString why = m_visit.setInService(index == 1); !why.isEmpty())
@@ -137,45 +129,6 @@ void RecordWindow::createControls()
             if (m_visit.record() && !m_visit.readOnly() && !hasReadings(*m_visit.record()))
                 m_visit.setWeights(weightsFromFields());
         });
-}
-
-QWidget *RecordWindow::createInstrumentTab()
-{
-    // The instrument, described once per scale.
-    auto *page = new QWidget(this);
-    auto *grid = new QGridLayout(page);
-    indexNo = new QLabel(QStringLiteral("(log in to the scale)"), page);
-    makerModel = new QLineEdit(page);
-    location = new QLineEdit(page);
-    accuracyClass = new QComboBox(page);
-    accuracyClass->addItems({QStringLiteral("III"), QStringLiteral("IIII")});
-    unit = new QComboBox(page);
-    unit->addItems({QStringLiteral("kg"), QStringLiteral("lb")});
-    max = new QLineEdit(page);
-    min = new QLineEdit(page);
-    scaleInterval = new QLineEdit(page);
-    displayInterval = new QLineEdit(page);
-    supports = new QSpinBox(page);
-    supports->setRange(1, 16);
-    supports->setValue(4);
-    const auto add = [&](int row, int column, const QString &text, QWidget *field) {
-        auto *label = new QLabel(text, page);
-        label->setBuddy(field);
-        grid->addWidget(label, row, column * 2);
-        grid->addWidget(field, row, column * 2 + 1);
-    };
-    add(0, 0, QStringLiteral("Index No."), indexNo);
-    add(0, 1, QStringLiteral("Unit"), unit);
-    add(1, 0, QStringLiteral("Ma&ker and model"), makerModel);
-    add(1, 1, QStringLiteral("Location"), location);
-    add(2, 0, QStringLiteral("Accurac&y class"), accuracyClass);
-    add(2, 1, QStringLiteral("Supports"), supports);
-    add(3, 0, QStringLiteral("Max"), max);
-    add(3, 1, QStringLiteral("Min"), min);
-    add(4, 0, QStringLiteral("e"), scaleInterval);
-    add(4, 1, QStringLiteral("d (= e)"), displayInterval);
-    grid->setRowStretch(5, 1);
-    return page;
 }
 
 QWidget *RecordWindow::createVisitTab()
@@ -214,58 +167,15 @@ QWidget *RecordWindow::createVisitTab()
     return page;
 }
 
-QWidget *RecordWindow::createHistoryTab()
+void RecordWindow::setStore(RecordStore *store)
 {
-    auto *page = new QWidget(this);
-    auto *historyLayout = new QHBoxLayout(page);
-    history = new QTreeWidget(page);
-    history->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
-                              QStringLiteral("User"), QStringLiteral("Kept on")});
-    history->setRootIsDecorated(false);
-    openRecord = button(QStringLiteral("&Open"), page);
-    correct = button(QStringLiteral("Correc&t"), page);
-    auto *historyButtons = new QVBoxLayout;
-    historyButtons->addWidget(openRecord);
-    historyButtons->addWidget(correct);
-    historyButtons->addStretch();
-    historyLayout->addWidget(history, 1);
-    historyLayout->addLayout(historyButtons);
-    return page;
-}
-
-QWidget *RecordWindow::createLiveBox()
-{
-    auto *liveBox = new QGroupBox(QStringLiteral("Live weight"), this);
-    auto *live = new QHBoxLayout(liveBox);
-    trend = new TrendView(liveBox);
-    liveWeight = new QLabel(QStringLiteral("-"), liveBox);
-    QFont big = liveWeight->font();
-    if (big.pixelSize() > 0)
-        big.setPixelSize(big.pixelSize() * 9 / 5);
-    else
-        big.setPointSizeF(big.pointSizeF() * 1.8);
-    big.setBold(true);
-    liveWeight->setFont(big);
-    liveWeight->setMinimumWidth(liveWeight->fontMetrics().horizontalAdvance(QStringLiteral("-000.000 kg")));
-    stableMark = new QLabel(liveBox);
-    stableMark->setAlignment(Qt::AlignCenter);
-    stableMark->setWordWrap(true);
-    stableMark->setMinimumWidth(90);
-    auto *readout = new QVBoxLayout;
-    readout->addWidget(liveWeight);
-    readout->addWidget(stableMark);
-    live->addWidget(trend, 1);
-    live->addLayout(readout);
-    return liveBox;
-}
-
-void RecordWindow::setStore(std::unique_ptr<RecordStore> store)
-{
-    m_store = std::move(store);
-    m_visit.setStore(m_store.get());
-    if (auto *synced = dynamic_cast<SyncedStore *>(m_store.get())) {
-        connect(synced, &SyncedStore::syncChanged, this, &RecordWindow::refreshServerState);
-        connect(synced, &SyncedStore::historyChanged, this, &RecordWindow::refreshHistory);
+    if (m_store)
+        disconnect(m_store, nullptr, this, nullptr);
+    m_store = store;
+    m_visit.setStore(store);
+    if (store) {
+        connect(store, &RecordStore::statusChanged, this, &RecordWindow::refreshServerState);
+        connect(store, &RecordStore::historyChanged, this, &RecordWindow::refreshHistory);
     }
     refreshServerState();
 }
@@ -278,33 +188,19 @@ void RecordWindow::setServerNote(const QString &note)
 
 void RecordWindow::refreshServerState()
 {
-    const auto *synced = dynamic_cast<const SyncedStore *>(m_store.get());
+    const StoreStatus s = m_store ? m_store->status() : StoreStatus{};
     QString text = m_serverNote;
-    if (synced && !synced->serverError().isEmpty())
-        text = synced->waiting() > 0
-                   ? QStringLiteral("%1 %2 record(s) wait on this computer (%3) and go to the server when it answers.")
-                         .arg(synced->serverError())
-                         .arg(synced->waiting())
-                         .arg(synced->location())
-                   : QStringLiteral("%1 The list shows this computer's records.").arg(synced->serverError());
-    else if (synced)
-        text = synced->waiting() > 0 ? QStringLiteral("%1 record(s) on their way to the server %2.").arg(synced->waiting()).arg(synced->serverName())
-                                     : QStringLiteral("Records go to the server %1 as well.").arg(synced->serverName());
+    if (!s.server.isEmpty() && !s.serverError.isEmpty())
+        text = s.waiting > 0 ? QStringLiteral("%1 %2 record(s) wait on this computer (%3) and go to the server when it answers.")
+                                   .arg(s.serverError)
+                                   .arg(s.waiting)
+                                   .arg(m_store->location())
+                             : QStringLiteral("%1 The list shows this computer's records.").arg(s.serverError);
+    else if (!s.server.isEmpty())
+        text = s.waiting > 0 ? QStringLiteral("%1 record(s) on their way to the server %2.").arg(s.waiting).arg(s.server)
+                             : QStringLiteral("Records go to the server %1 as well.").arg(s.server);
     serverStatus->setText(text);
     serverStatus->setVisible(!text.isEmpty());
-}
-
-bool RecordWindow::ensureStore()
-{
-    if (!m_store)
-        setStore(std::make_unique<SqliteStore>(m_storePath));
-    return true;
-}
-
-void RecordWindow::onLiveWeight()
-{
-    if (isVisible() && !m_refresh.isActive())
-        m_refresh.start(100);
 }
 
 void RecordWindow::onScaleChanged()
@@ -315,13 +211,13 @@ void RecordWindow::onScaleChanged()
 
 void RecordWindow::showScale()
 {
-    indexNo->setText(m_visit.indexNo().isEmpty() ? QStringLiteral("(log in to the scale)") : m_visit.indexNo());
-    if ((!m_visit.record() || m_visit.record()->closed()) && !m_visit.indexNo().isEmpty()) {
+    instrument->showIndexNo(m_visit.indexNo());
+    if ((!m_visit.record() || m_visit.record()->closed()) && !m_visit.indexNo().isEmpty() && m_store) {
         // Ready for a new record: the scale's unit, and the instrument as described last time.
-        unit->setCurrentIndex(m_visit.scaleInPounds() ? 1 : 0);
+        instrument->setUnit(m_visit.scaleInPounds());
         try {
             if (const auto known = m_store->instrument(m_visit.indexNo()))
-                fillInstrument(*known);
+                instrument->fill(*known);
         } catch (const StoreError &e) {
             storeStatus->setText(e.message);
         }
@@ -364,82 +260,9 @@ void RecordWindow::showAndRaise()
 void RecordWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    ensureStore();
     if (m_visit.unsaved())
         m_visit.saveNow(); // a record kept here while the store failed goes now, if it can
     showScale();
-    refreshLive();
-}
-
-void RecordWindow::hideEvent(QHideEvent *event)
-{
-    m_refresh.stop();
-    m_quietCheck.stop();
-    QWidget::hideEvent(event);
-}
-
-void RecordWindow::refreshLive()
-{
-    if (!isVisible())
-        return;
-    const int decimals = m_visit.record() ? readingDecimals(m_visit.record()->instrument) : 2;
-    const StabilityWindow::State s = m_visit.stability();
-    const QString unitText = unitName(m_visit.scaleInPounds());
-    liveWeight->setText(s.reports ? formatMass(s.latest, 2) + QLatin1Char(' ') + unitText : QStringLiteral("-"));
-    const QString mark = s.reports == 0                                ? QStringLiteral("no reports")
-                         : s.reports < StabilityWindow::kMinReports ? QStringLiteral("too few reports (%1/s)").arg(s.reports)
-                         : s.stable                                  ? QStringLiteral("stable")
-                                                                     : QStringLiteral("unstable");
-    if (stableMark->text() != mark) { // restyled only when it changes: a style sheet costs a re-polish
-        stableMark->setText(mark);
-        stableMark->setStyleSheet(s.stable ? QStringLiteral("background: rgb(0, 160, 0); color: white; font-weight: bold")
-                                           : QStringLiteral("background: rgb(210, 210, 210); color: black"));
-    }
-    trend->setTrend(&m_visit.trend(), m_visit.nowMs(), decimals - 1);
-    if (s.reports > 0)
-        m_quietCheck.start(StabilityWindow::kWindowMs + 100); // says so when reports stop
-}
-
-void RecordWindow::fillInstrument(const Instrument &in)
-{
-    const int decimals = qMax(decimalsOf(in.e), decimalsOf(in.d));
-    makerModel->setText(in.makerModel);
-    location->setText(in.location);
-    accuracyClass->setCurrentIndex(in.accuracy == AccuracyClass::III ? 0 : 1);
-    unit->setCurrentIndex(in.pounds ? 1 : 0);
-    max->setText(formatMass(in.max, decimalsOf(in.e)));
-    min->setText(formatMass(in.min, decimalsOf(in.e)));
-    scaleInterval->setText(formatMass(in.e, decimals));
-    displayInterval->setText(formatMass(in.d, decimals));
-    supports->setValue(in.supports);
-}
-
-std::optional<Instrument> RecordWindow::instrumentFromFields()
-{
-    Instrument in;
-    in.indexNo = m_visit.indexNo();
-    in.makerModel = makerModel->text().trimmed();
-    in.location = location->text().trimmed();
-    in.accuracy = accuracyClass->currentIndex() == 0 ? AccuracyClass::III : AccuracyClass::IIII;
-    in.pounds = unit->currentIndex() == 1;
-    in.supports = supports->value();
-    QStringList wrong;
-    const auto field = [&wrong](QLineEdit *edit, const QString &name, Micro *into) {
-        const auto value = parseMass(edit->text());
-        if (value)
-            *into = *value;
-        else
-            wrong << name;
-    };
-    field(max, QStringLiteral("Max"), &in.max);
-    field(min, QStringLiteral("Min"), &in.min);
-    field(scaleInterval, QStringLiteral("e"), &in.e);
-    field(displayInterval, QStringLiteral("d"), &in.d);
-    if (!wrong.isEmpty()) {
-        complain(QStringLiteral("Enter %1 as a number (at most six decimals).").arg(wrong.join(QStringLiteral(", "))));
-        return std::nullopt;
-    }
-    return in;
 }
 
 ReferenceWeights RecordWindow::weightsFromFields() const
@@ -456,63 +279,52 @@ void RecordWindow::refreshRecord()
 {
     const std::optional<Record> &r = m_visit.record();
     const bool editable = r && !m_visit.readOnly();
-    for (QWidget *w : std::initializer_list<QWidget *>{makerModel, location, accuracyClass, unit, max, min, scaleInterval,
-                                                       displayInterval, supports})
-        w->setEnabled(!editable);
+    const bool exportable = r && m_visit.intact();
+    instrument->setEditable(!editable);
     for (QWidget *w : std::initializer_list<QWidget *>{limits, weightSet, weightClass, weightCertificate})
         w->setEnabled(!r || (editable && !hasReadings(*r)));
     closeRecord->setEnabled(editable);
     discard->setEnabled(editable);
-    certificate->setEnabled(r && r->closed() && !r->discarded() && m_visit.intact());
-    csv->setEnabled(r && m_visit.intact());
+    certificate->setEnabled(exportable && r->closed() && !r->discarded());
+    csv->setEnabled(exportable);
     exportRecord->setEnabled(r.has_value());
-    correct->setEnabled(r && r->closed() && !r->discarded() && m_visit.intact());
+    history->correct->setEnabled(exportable && r->closed() && !r->discarded());
     tests->refresh();
-
     adjustments->clear();
     if (!r) {
         recordState->setText(QStringLiteral("No record: describe the instrument, then New record on the Visit tab."));
         return;
     }
-    fillInstrument(r->instrument);
+    instrument->fill(r->instrument);
     limits->setCurrentIndex(r->inService ? 1 : 0);
     weightSet->setText(r->weights.setId);
     weightClass->setText(r->weights.weightClass);
     weightCertificate->setText(r->weights.certificate);
-    QString state = QStringLiteral("Record %1, revision %2, opened %3").arg(recordNumber(*r)).arg(r->revision).arg(localTime(r->openedAt));
-    if (!m_visit.intact())
-        state = QStringLiteral("<b>Record %1 was changed after it was closed: its contents no longer match its SHA-256.</b>")
-                    .arg(recordNumber(*r));
-    else if (r->discarded())
-        state += QStringLiteral(", discarded %1 (%2): <b>no verdict</b> (read-only)").arg(localTime(r->closedAt), r->discardReason.toHtmlEscaped());
-    else if (r->closed())
-        state += QStringLiteral(", closed %1: <b>%2</b> (read-only)").arg(localTime(r->closedAt), verdictName(r->verdict));
-    else
-        state += QStringLiteral(": open");
-    recordState->setText(state);
+    refreshRecordState(*r);
     for (const Adjustment &a : r->adjustments)
         adjustments->addItem(localTime(a.at, "HH:mm:ss") + QStringLiteral("  ") + a.text
                              + (a.beforeRecord ? QStringLiteral(" (before this record)") : QString()));
 }
 
+void RecordWindow::refreshRecordState(const Record &r)
+{
+    QString state = QStringLiteral("Record %1, revision %2, opened %3").arg(recordNumber(r)).arg(r.revision).arg(localTime(r.openedAt));
+    if (!m_visit.intact())
+        state = QStringLiteral("<b>Record %1 was changed after it was closed: its contents no longer match its SHA-256.</b>")
+                    .arg(recordNumber(r));
+    else if (r.discarded())
+        state += QStringLiteral(", discarded %1 (%2): <b>no verdict</b> (read-only)").arg(localTime(r.closedAt), r.discardReason.toHtmlEscaped());
+    else if (r.closed())
+        state += QStringLiteral(", closed %1: <b>%2</b> (read-only)").arg(localTime(r.closedAt), verdictName(r.verdict));
+    else
+        state += QStringLiteral(": open");
+    recordState->setText(state);
+}
+
 void RecordWindow::refreshHistory()
 {
-    history->clear();
-    if (!m_store || m_visit.indexNo().isEmpty())
-        return;
-    try {
-        for (const RecordSummary &s : m_store->history(m_visit.indexNo())) {
-            auto *item = new QTreeWidgetItem(history);
-            item->setText(0, localTime(s.openedAt));
-            item->setText(1, recordNumber(s.uuid, s.revision));
-            item->setText(2, s.closedAt.isValid() ? verdictName(s.verdict) : QStringLiteral("open"));
-            item->setText(3, s.userType);
-            item->setText(4, s.source);
-            item->setData(0, Qt::UserRole, s.uuid);
-        }
-    } catch (const StoreError &e) {
-        storeStatus->setText(e.message);
-    }
+    if (const QString why = history->refresh(m_store, m_visit.indexNo()); !why.isEmpty())
+        storeStatus->setText(why);
 }
 
 void RecordWindow::refreshStoreState()
@@ -533,10 +345,11 @@ void RecordWindow::refreshStoreState()
 
 void RecordWindow::startRecord()
 {
-    const auto in = instrumentFromFields();
-    if (!in)
-        return;
-    if (const QString why = m_visit.start(*in, weightsFromFields(), limits->currentIndex() == 1); !why.isEmpty())
+    QString wrong;
+    const auto described = instrument->read(&wrong);
+    if (!described)
+        return complain(QStringLiteral("Enter %1 as a number (at most six decimals).").arg(wrong));
+    if (const QString why = m_visit.start(*described, weightsFromFields(), limits->currentIndex() == 1); !why.isEmpty())
         return complain(why);
     tests->showTable(Phase::AsFound, Test::Weighing);
     tests->test->setFocus();
@@ -626,15 +439,15 @@ void RecordWindow::exportJson()
         complain(error);
 }
 
-void RecordWindow::openSelected()
+void RecordWindow::openChosen()
 {
-    QTreeWidgetItem *item = history->currentItem();
-    if (!item || !m_store)
+    const QString uuid = history->chosen();
+    if (uuid.isEmpty() || !m_store)
         return;
     if (const QString why = m_visit.whyKept(); !why.isEmpty())
         return complain(why);
     try {
-        if (const auto loaded = m_store->load(item->data(0, Qt::UserRole).toString()))
+        if (const auto loaded = m_store->load(uuid))
             if (const QString why = m_visit.show(*loaded); !why.isEmpty())
                 complain(why);
     } catch (const StoreError &e) {

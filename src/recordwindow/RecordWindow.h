@@ -5,26 +5,24 @@
 // certificate and the CSV, and lists the earlier records of the scale.
 //
 // It shows a Visit, which learns about the scale from the device events it is handed and lives
-// from the start (the window is made when first asked for). The records store is opened when the
-// window first shows, so the SQL driver does not load at start-up.
+// from the start (the window is made when first asked for), and a store it is given; it knows
+// of the store only what RecordStore says, so any store will do.
 
+#include "HistoryPanel.h"
+#include "InstrumentForm.h"
+#include "LiveWeightBox.h"
 #include "RecordStore.h"
 #include "TestsPanel.h"
 #include "Visit.h"
 
-#include <QTimer>
 #include <QWidget>
-#include <memory>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QSpinBox;
 class QTabWidget;
-class QTreeWidget;
-class TrendView;
 
 class RecordWindow : public QWidget
 {
@@ -33,11 +31,8 @@ public:
     explicit RecordWindow(records::Visit &visit, QWidget *parent = nullptr);
     ~RecordWindow() override;
 
-    // The records file (the default lies in the console's data folder), or another store; set
-    // before the window first shows.
-    void setStorePath(const QString &path) { m_storePath = path; }
-    void setStore(std::unique_ptr<records::RecordStore> store);
-    records::RecordStore *store() const { return m_store.get(); }
+    // Where records are kept (not owned; it outlives the window); nullptr keeps them here.
+    void setStore(records::RecordStore *store);
     // Why records do not go to the team's server (an address that cannot be used), for the window.
     void setServerNote(const QString &note);
 
@@ -56,28 +51,18 @@ public:
 
     // ---- Controls, for the keyboard and for tests ----
     QTabWidget *tabs;
-    QLabel *indexNo;
-    QLineEdit *makerModel;
-    QLineEdit *location;
-    QComboBox *accuracyClass;
-    QComboBox *unit;
-    QLineEdit *max;
-    QLineEdit *min;
-    QLineEdit *scaleInterval; // e
-    QLineEdit *displayInterval; // d
-    QSpinBox *supports;
+    InstrumentForm *instrument;
     QComboBox *limits; // initial verification or in service
     QLineEdit *weightSet;
     QLineEdit *weightClass;
     QLineEdit *weightCertificate;
     QPushButton *newRecord;
     QPushButton *discard;
-    QLabel *recordState;
-    TrendView *trend;
-    QLabel *liveWeight;
-    QLabel *stableMark;
+    HistoryPanel *history;
+    LiveWeightBox *live;
     TestsPanel *tests;
     QListWidget *adjustments;
+    QLabel *recordState;
     QPushButton *closeRecord;
     QPushButton *certificate;
     QPushButton *csv;
@@ -85,31 +70,21 @@ public:
     QPushButton *saveAgain;
     QLabel *storeStatus;
     QLabel *serverStatus; // where records go, and where they wait while the server does not answer
-    QTreeWidget *history;
-    QPushButton *openRecord;
-    QPushButton *correct;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void createControls();
-    QWidget *createInstrumentTab();
+    void connectActions();
     QWidget *createVisitTab();
-    QWidget *createHistoryTab();
-    QWidget *createLiveBox();
-    bool ensureStore();
-    void refreshLive();
-    void onLiveWeight();
     void onScaleChanged();
     void showScale();
     void refreshRecord();
+    void refreshRecordState(const records::Record &r);
     void refreshHistory();
     void refreshStoreState();
     void refreshServerState();
-    void fillInstrument(const records::Instrument &instrument);
-    std::optional<records::Instrument> instrumentFromFields();
     records::ReferenceWeights weightsFromFields() const;
     void complain(const QString &why);
 
@@ -119,16 +94,13 @@ private:
     void writeCertificate();
     void writeCsv();
     void exportJson();
-    void openSelected();
+    void openChosen();
     void correctShown();
 
     records::Visit &m_visit;
-    std::unique_ptr<records::RecordStore> m_store;
-    QString m_storePath;
+    records::RecordStore *m_store = nullptr;
     bool m_storeComplained = false;
     QString m_serverNote;
     QRect m_kept;
     bool m_placed = false;
-    QTimer m_refresh;     // single shot: the live readouts at most ten times a second
-    QTimer m_quietCheck;  // single shot: a look once reports have stopped
 };

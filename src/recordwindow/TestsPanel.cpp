@@ -3,6 +3,7 @@
 #include "Certificate.h"
 #include "InputBox.h"
 #include "MsgBox.h"
+#include "TestPlan.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

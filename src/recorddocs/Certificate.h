@@ -13,7 +13,4 @@ bool writeCertificate(const Record &record, const QString &path, QString *error)
 QByteArray readingsCsv(const Record &record);
 bool writeReadingsCsv(const Record &record, const QString &path, QString *error);
 
-// The decimals readings are shown with: one more than the display interval's.
-int readingDecimals(const Instrument &instrument);
-
 } // namespace records

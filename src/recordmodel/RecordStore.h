@@ -1,6 +1,7 @@
 #pragma once
-// Where records and instrument descriptions are kept, behind one small interface: an SQLite file
-// in the console's data folder (SqliteStore), or another SQL server behind the same calls.
+// Where records and instrument descriptions are kept, behind one small interface, which the visit
+// and the record window use whatever keeps them: an SQLite file on this computer, or that file and
+// a team's server (the stores live in src/recordstores).
 //
 // Every call may throw StoreError, whose message names the store (file or server) and the cause
 // in words for the technician. A closed record is written once and never changed; writing an
@@ -9,6 +10,7 @@
 #include "Record.h"
 
 #include <QList>
+#include <QObject>
 #include <optional>
 
 namespace records {
@@ -31,13 +33,26 @@ struct RecordSummary
     QString source; // where it was read from, for people ("this computer", a server's name)
 };
 
-class RecordStore
+// Where records go, for the window's last line.
+struct StoreStatus
 {
-public:
-    virtual ~RecordStore() = default;
+    QString server;      // the team's server, as messages name it; empty without one
+    int waiting = 0;     // closed records on this computer that wait for the server
+    QString serverError; // why the server did not take them, or did not answer, last time
+    bool operator==(const StoreStatus &) const = default;
+};
 
-    // The file or server, as messages name it.
+class RecordStore : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The file on this computer, as messages name it.
     virtual QString location() const = 0;
+    virtual StoreStatus status() const { return {}; }
+    // Records that wait for another place go there now (in the background); nothing without one.
+    virtual void sendWaiting() {}
 
     virtual std::optional<Instrument> instrument(const QString &indexNo) = 0;
     virtual void saveInstrument(const Instrument &instrument) = 0;
@@ -48,6 +63,10 @@ public:
     virtual QList<RecordSummary> history(const QString &indexNo) = 0;
     // A record by its uuid, or by a prefix of it that names only one (the number people see).
     virtual std::optional<LoadedRecord> load(const QString &uuidOrNumber) = 0;
+
+signals:
+    void statusChanged();  // status() changed
+    void historyChanged(); // history() has more to say (a server's list came)
 };
 
 } // namespace records

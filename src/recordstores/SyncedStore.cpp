@@ -34,7 +34,7 @@ QString waitingSource()
 } // namespace
 
 SyncedStore::SyncedStore(const QString &localPath, ServerAddress server, QObject *parent)
-    : QObject(parent), m_local(localPath), m_server(std::move(server)), m_worker(new ServerWorker(m_server))
+    : RecordStore(parent), m_local(localPath), m_server(std::move(server)), m_worker(new ServerWorker(m_server))
 {
     m_thread.setObjectName(QStringLiteral("records server"));
     m_worker->moveToThread(&m_thread);
@@ -76,7 +76,7 @@ void SyncedStore::sendWaiting()
     }
     if (m_waiting != batch.size()) {
         m_waiting = int(batch.size());
-        emit syncChanged();
+        emit statusChanged();
     }
     if (batch.isEmpty()) {
         m_retry.stop(); // nothing waits: no timer
@@ -117,7 +117,7 @@ void SyncedStore::onSent(const QStringList &sent, const QString &error)
         m_retry.start(m_retryMs);
     else
         m_retry.stop();
-    emit syncChanged();
+    emit statusChanged();
     if (!sent.isEmpty())
         emit historyChanged();
     if (std::exchange(m_sendAgain, false))
@@ -172,7 +172,7 @@ void SyncedStore::fetchHistory(const QString &indexNo)
             else
                 self->m_serverHistory.remove(indexNo); // unreachable: this computer's records alone
             if (std::exchange(self->m_serverError, error) != error)
-                emit self->syncChanged();
+                emit self->statusChanged();
             if (list)
                 emit self->historyChanged();
         }, Qt::QueuedConnection);

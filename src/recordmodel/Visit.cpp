@@ -53,15 +53,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
         emit scaleChanged();
         break;
     case DeviceEvent::Weight:
-        if (e.pounds != m_pounds) { // another unit: earlier values do not compare
-            m_stability.clear();
-            m_trend.clear();
-            m_pounds = e.pounds;
-        }
-        m_unitKnown = true;
-        m_stability.add(m_monotonic(), Micro(e.number) * kReportingStep);
-        m_trend.add(m_monotonic(), Micro(e.number) * kReportingStep);
-        emit liveWeight();
+        onWeight(Micro(e.number) * kReportingStep, e.pounds);
         break;
     case DeviceEvent::Calibrated:
         if (e.number == 8 || e.number == 9)
@@ -74,14 +66,7 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
                    .arg(e.number ? QStringLiteral("automatic") : QStringLiteral("manual")), false);
         break;
     case DeviceEvent::UnitSet:
-        if (m_unitKnown && e.pounds != m_pounds) {
-            m_stability.clear();
-            m_trend.clear();
-            adjust(QStringLiteral("Unit changed to %1").arg(unitName(e.pounds)), false);
-        }
-        m_pounds = e.pounds;
-        m_unitKnown = true;
-        emit scaleChanged();
+        onUnit(e.pounds);
         break;
     case DeviceEvent::GravityRead:
         if (m_gravityWritten)
@@ -106,6 +91,31 @@ void Visit::onDeviceEvent(const DeviceEvent &e)
         adjust(QStringLiteral("Passwords changed"), false);
         break;
     }
+}
+
+void Visit::onWeight(Micro weight, bool pounds)
+{
+    if (pounds != m_pounds) { // another unit: earlier values do not compare
+        m_stability.clear();
+        m_trend.clear();
+        m_pounds = pounds;
+    }
+    m_unitKnown = true;
+    m_stability.add(m_monotonic(), weight);
+    m_trend.add(m_monotonic(), weight);
+    emit liveWeight();
+}
+
+void Visit::onUnit(bool pounds)
+{
+    if (m_unitKnown && pounds != m_pounds) {
+        m_stability.clear();
+        m_trend.clear();
+        adjust(QStringLiteral("Unit changed to %1").arg(unitName(pounds)), false);
+    }
+    m_pounds = pounds;
+    m_unitKnown = true;
+    emit scaleChanged();
 }
 
 void Visit::adjust(const QString &text, bool changesWeighing)

@@ -93,6 +93,8 @@ signals:
     void saved();             // the store took the record
 
 private:
+    void onWeight(Micro weight, bool pounds);
+    void onUnit(bool pounds);
     QString edit(const std::function<QString(Record &)> &change);
     QString captureRefusal(const Record &r, Phase phase, int index) const;
     void adjust(const QString &text, bool changesWeighing);

@@ -15,14 +15,13 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QObject>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
 
 namespace records {
 
-class SyncedStore : public QObject, public RecordStore
+class SyncedStore : public RecordStore
 {
     Q_OBJECT
 public:
@@ -40,16 +39,9 @@ public:
     // From this computer, else from the server (waiting for it at most its time-out).
     std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
 
-    QString serverName() const { return m_server.name(); }
-    int waiting() const { return m_waiting; }
-    // Why the server did not take the records last time; empty when it did (or was not asked yet).
-    QString serverError() const { return m_serverError; }
-    void sendWaiting();
+    StoreStatus status() const override { return {m_server.name(), m_waiting, m_serverError}; }
+    void sendWaiting() override;
     void setRetryInterval(int ms) { m_retryMs = ms; }
-
-signals:
-    void syncChanged();    // waiting() or serverError() changed
-    void historyChanged(); // the server's list of a scale came
 
 private:
     void onSent(const QStringList &sent, const QString &error);

@@ -73,7 +73,7 @@ private:
     int m_next = 0;
 };
 
-SqliteStore::SqliteStore(const QString &path) : m_path(path)
+SqliteStore::SqliteStore(const QString &path, QObject *parent) : RecordStore(parent), m_path(path)
 {
     static std::atomic<int> count{0};
     m_connection = QStringLiteral("records-sqlite-%1").arg(++count);

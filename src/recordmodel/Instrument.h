@@ -41,6 +41,9 @@ inline constexpr Micro kReportingStep = kMicro / 100;
 // finer than the scale's reporting step; Min < Max; 1 to 16 supports.
 QStringList validate(const Instrument &instrument);
 
+// The decimals readings are shown with: one more than the display interval's.
+int readingDecimals(const Instrument &instrument);
+
 // The maximum permissible error at a load. Class III: 0.5 e up to 500 e, 1 e up to 2,000 e,
 // 1.5 e above; class IIII: 0.5 e up to 50 e, 1 e up to 200 e, 1.5 e above. In service: twice that.
 Micro mpe(const Instrument &instrument, Micro load, bool inService);

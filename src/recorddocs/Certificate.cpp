@@ -196,11 +196,6 @@ QString csvField(const QString &s)
 
 } // namespace
 
-int readingDecimals(const Instrument &instrument)
-{
-    return qMin(6, decimalsOf(instrument.d) + 1);
-}
-
 bool writeCertificate(const Record &r, const QString &path, QString *error)
 {
     if (r.discarded()) {

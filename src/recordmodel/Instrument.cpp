@@ -94,6 +94,11 @@ QStringList validate(const Instrument &in)
     return faults;
 }
 
+int readingDecimals(const Instrument &instrument)
+{
+    return qMin(6, decimalsOf(instrument.d) + 1);
+}
+
 Micro mpe(const Instrument &in, Micro load, bool inService)
 {
     const Micro e = in.e;

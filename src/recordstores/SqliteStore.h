@@ -16,10 +16,8 @@ class SqliteStore : public RecordStore
 public:
     static constexpr int kSchemaVersion = 2;
 
-    explicit SqliteStore(const QString &path);
+    explicit SqliteStore(const QString &path, QObject *parent = nullptr);
     ~SqliteStore() override;
-    SqliteStore(const SqliteStore &) = delete;
-    SqliteStore &operator=(const SqliteStore &) = delete;
 
     QString location() const override { return m_path; }
     std::optional<Instrument> instrument(const QString &indexNo) override;

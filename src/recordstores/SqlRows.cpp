@@ -14,10 +14,7 @@ RecordSummary summaryFromRow(const QSqlQuery &q, const QString &source)
     s.replaces = q.value(3).toString();
     s.openedAt = q.value(4).toDateTime().toUTC();
     s.closedAt = q.value(5).toDateTime().toUTC();
-    const QString verdict = q.value(6).toString();
-    for (Verdict v : {Verdict::Pass, Verdict::Adjusted, Verdict::Fail, Verdict::Discarded})
-        if (verdict == verdictName(v))
-            s.verdict = v;
+    s.verdict = verdictFromName(q.value(6).toString());
     s.userType = q.value(7).toString();
     s.source = source;
     return s;

@@ -1,0 +1,82 @@
+#include "ConsoleApp.h"
+
+#include "RecordWindow.h"
+#include "SqliteStore.h"
+#include "SyncedStore.h"
+#include "modCommon.h"
+
+namespace {
+const QString kRecordWindowSection = QStringLiteral("RecordWindow");
+constexpr int kSendWaitingAfterMs = 2000;
+} // namespace
+
+ConsoleApp::ConsoleApp(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
+{
+    connect(&m_window, &frmMain::deviceEvent, &m_visit, &records::Visit::onDeviceEvent);
+    connect(&m_window, &frmMain::recordWindowRequested, this, &ConsoleApp::showRecordWindow);
+    m_sendWaiting.setSingleShot(true);
+    connect(&m_sendWaiting, &QTimer::timeout, this, [this] { store().sendWaiting(); });
+}
+
+ConsoleApp::~ConsoleApp()
+{
+    m_recordWindow.reset();
+}
+
+void ConsoleApp::start()
+{
+    if (m_options.server)
+        m_sendWaiting.start(kSendWaitingAfterMs); // records that waited for the server, once the window is up
+    m_window.show();
+}
+
+records::RecordStore &ConsoleApp::store()
+{
+    if (!m_store) {
+        if (m_options.server)
+            m_store = std::make_unique<records::SyncedStore>(m_options.recordsFile, *m_options.server);
+        else
+            m_store = std::make_unique<records::SqliteStore>(m_options.recordsFile);
+    }
+    return *m_store;
+}
+
+void ConsoleApp::showRecordWindow()
+{
+    if (!m_recordWindow) {
+        m_recordWindow = std::make_unique<RecordWindow>(m_visit);
+        m_recordWindow->setAttribute(Qt::WA_QuitOnClose, false);
+        m_recordWindow->setKeptGeometry(keptGeometry());
+        m_recordWindow->setStore(&store());
+        m_recordWindow->setServerNote(m_options.serverNote);
+    }
+    m_recordWindow->showBeside(&m_window);
+}
+
+void ConsoleApp::finish()
+{
+    if (!m_recordWindow)
+        return;
+    keepGeometry(m_recordWindow->keptGeometry());
+    m_recordWindow->finish();
+}
+
+QRect ConsoleApp::keptGeometry()
+{
+    const auto value = [](const char *key) {
+        bool ok = false;
+        const int n = modCommon::GetString_ofINI(kRecordWindowSection, QLatin1String(key), QString()).toInt(&ok);
+        return ok ? n : 0;
+    };
+    return {value("Left"), value("Top"), value("Width"), value("Height")};
+}
+
+void ConsoleApp::keepGeometry(const QRect &frame)
+{
+    if (frame.isEmpty())
+        return;
+    const std::pair<const char *, int> values[] = {
+        {"Left", frame.left()}, {"Top", frame.top()}, {"Width", frame.width()}, {"Height", frame.height()}};
+    for (const auto &[key, value] : values)
+        modCommon::SetString_ofINI(kRecordWindowSection, QLatin1String(key), QString::number(value));
+}

@@ -1,0 +1,290 @@
+#include "Record.h"
+
+#include "TestPlan.h"
+
+#include <QUuid>
+#include <algorithm>
+
+namespace records {
+namespace {
+
+const QString kVerdicts[] = {QString(), QStringLiteral("PASS"), QStringLiteral("ADJUSTED"), QStringLiteral("FAIL"),
+                             QStringLiteral("DISCARDED")};
+
+Micro magnitude(Micro m)
+{
+    return m < 0 ? -m : m;
+}
+
+QString massText(const Instrument &in, Micro m)
+{
+    return formatMass(m, decimalsOf(in.e)) + QLatin1Char(' ') + unitName(in.pounds);
+}
+
+} // namespace
+
+int Record::indexOf(Phase phase, const PointKey &key) const
+{
+    const QList<Point> &all = points(phase);
+    for (int i = 0; i < int(all.size()); ++i)
+        if (keyOf(all[i]) == key)
+            return i;
+    return -1;
+}
+
+Record newRecord(const Instrument &instrument, const QString &userType, bool inService, const QDateTime &now)
+{
+    Record r;
+    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.instrument = instrument;
+    r.userType = userType;
+    r.inService = inService;
+    r.openedAt = now.toUTC();
+    const Micro half = instrument.max / 2;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
+        QList<Point> &points = r.points(phase);
+        points << weighingPoints(defaultWeighingLoads(instrument))
+               << repeatabilityPoints(half, defaultRepeatabilityCount(instrument, half))
+               << eccentricityPoints(defaultEccentricityLoad(instrument), instrument.supports);
+    }
+    return r;
+}
+
+Record correctionOf(const Record &closed, const QDateTime &now)
+{
+    Record r = closed;
+    r.format = kRecordFormat; // a correction is made, and judged, by today's rules
+    r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    r.revision = closed.revision + 1;
+    r.replaces = closed.uuid;
+    r.openedAt = now.toUTC();
+    r.closedAt = QDateTime();
+    r.verdict = Verdict::None;
+    r.sha256.clear();
+    return r;
+}
+
+QString recordNumber(const Record &r)
+{
+    return recordNumber(r.uuid, r.revision);
+}
+
+QString recordNumber(const QString &uuid, int revision)
+{
+    const QString number = uuid.left(8).toUpper();
+    return revision > 1 ? number + QStringLiteral("-r%1").arg(revision) : number;
+}
+
+QString testName(Test t)
+{
+    static const QString names[] = {QStringLiteral("Weighing"), QStringLiteral("Repeatability"), QStringLiteral("Eccentricity")};
+    return names[int(t)];
+}
+
+QString phaseName(Phase p)
+{
+    return p == Phase::AsFound ? QStringLiteral("As found") : QStringLiteral("As left");
+}
+
+QString verdictName(Verdict v)
+{
+    return kVerdicts[int(v)];
+}
+
+Verdict verdictFromName(const QString &name)
+{
+    const auto found = std::find(std::begin(kVerdicts), std::end(kVerdicts), name);
+    return found == std::end(kVerdicts) || name.isEmpty() ? Verdict::None : Verdict(found - std::begin(kVerdicts));
+}
+
+const Adjustment *voidingAdjustment(const Record &r, Phase phase, const Reading &reading)
+{
+    if (phase != Phase::AsLeft || r.format < 2)
+        return nullptr;
+    for (const Adjustment &a : r.adjustments)
+        if (a.changesWeighing && !a.beforeRecord && a.at >= reading.at)
+            return &a;
+    return nullptr;
+}
+
+bool counts(const Record &r, Phase phase, const Point &p)
+{
+    return p.reading && !voidingAdjustment(r, phase, *p.reading);
+}
+
+PointResult resultOf(const Record &r, const Point &p, const Reading &reading)
+{
+    PointResult out;
+    out.error = reading.indication - p.load;
+    out.mpe = mpe(r.instrument, p.load, r.inService);
+    out.pass = magnitude(out.error) <= out.mpe && (r.format < 2 || !reading.unstable);
+    return out;
+}
+
+PointResult resultOf(const Record &r, const Point &p)
+{
+    if (p.reading)
+        return resultOf(r, p, *p.reading);
+    return {0, mpe(r.instrument, p.load, r.inService), false};
+}
+
+std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase)
+{
+    RepeatabilityResult out;
+    Micro low = 0, high = 0;
+    for (const Point &p : r.points(phase)) {
+        if (p.test != Test::Repeatability || !counts(r, phase, p))
+            continue;
+        const Micro v = p.reading->indication;
+        low = out.readings == 0 ? v : std::min(low, v);
+        high = out.readings == 0 ? v : std::max(high, v);
+        out.mpe = mpe(r.instrument, p.load, r.inService);
+        ++out.readings;
+    }
+    if (out.readings < 2)
+        return std::nullopt;
+    out.spread = high - low;
+    out.pass = out.spread <= out.mpe;
+    return out;
+}
+
+bool phasePasses(const Record &r, Phase phase, bool *tested)
+{
+    bool any = false, pass = true;
+    for (const Point &p : r.points(phase)) {
+        if (!counts(r, phase, p))
+            continue;
+        any = true;
+        pass = pass && resultOf(r, p).pass;
+    }
+    if (const auto rep = repeatabilityOf(r, phase))
+        pass = pass && rep->pass;
+    if (tested)
+        *tested = any;
+    return any && pass;
+}
+
+bool adjusted(const Record &r)
+{
+    return std::any_of(r.adjustments.begin(), r.adjustments.end(), [](const Adjustment &a) { return a.changesWeighing; });
+}
+
+Phase decidingPhase(const Record &r)
+{
+    bool leftTested = false;
+    phasePasses(r, Phase::AsLeft, &leftTested);
+    return adjusted(r) || leftTested ? Phase::AsLeft : Phase::AsFound;
+}
+
+Verdict verdictOf(const Record &r)
+{
+    bool foundTested = false;
+    const bool found = phasePasses(r, Phase::AsFound, &foundTested);
+    const Phase deciding = decidingPhase(r);
+    if (!(deciding == Phase::AsFound ? found : phasePasses(r, Phase::AsLeft)))
+        return Verdict::Fail;
+    return adjusted(r) || (foundTested && !found) ? Verdict::Adjusted : Verdict::Pass;
+}
+
+QString decisionRule(const Record &r)
+{
+    const QString limits = r.inService ? QStringLiteral("instruments in service (twice the initial values)")
+                                       : QStringLiteral("initial verification");
+    if (r.format < 2) // the words of format 1, as its records were sealed with them
+        return QStringLiteral(
+                   "A reading passes when its error E = indication - load is within the maximum permissible "
+                   "error at its load, |E| <= MPE; repeatability passes when the spread of its readings is "
+                   "within the MPE at its load. MPE of accuracy class %1 for %2 (OIML R 76-1). Simple "
+                   "acceptance: the uncertainty of the calibration is not deducted from the MPE. PASS: as found "
+                   "passes and nothing was adjusted. ADJUSTED: as left passes after an adjustment or a failed "
+                   "as found. FAIL: as left fails.")
+            .arg(className(r.instrument.accuracy), limits);
+    return QStringLiteral(
+               "A reading passes when it was taken while the weight was stable and its error E = indication - "
+               "load is within the maximum permissible error at its load, |E| <= MPE; a reading taken while "
+               "the weight was unstable fails. Repeatability passes when the spread of its readings (largest "
+               "minus smallest) is within the MPE at its load. MPE of accuracy class %1 for %2 (OIML R 76-1). "
+               "Simple acceptance: the uncertainty of the calibration is not deducted from the MPE. Readings as "
+               "left taken before a later adjustment do not count; points not performed are listed and count "
+               "neither way. PASS: as found passes and nothing was adjusted. ADJUSTED: as left passes after an "
+               "adjustment or a failed as found. FAIL: the phase that decides (as left once adjusted or tested, "
+               "else as found) fails.")
+        .arg(className(r.instrument.accuracy), limits);
+}
+
+QString pointName(const Record &r, const Point &p)
+{
+    if (p.test == Test::Weighing)
+        return p.position + QLatin1Char(' ') + massText(r.instrument, p.load);
+    return QStringLiteral("%1 %2 at %3").arg(testName(p.test).toLower(), p.position, massText(r.instrument, p.load));
+}
+
+QString closeRefusal(const Record &r)
+{
+    if (r.closed())
+        return QStringLiteral("This record is closed already.");
+    const bool adjustedScale = adjusted(r);
+    QStringList missing;
+    QString first;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
+        const QList<Point> &points = r.points(phase);
+        const bool inUse = phase == Phase::AsFound || adjustedScale
+                           || std::any_of(points.begin(), points.end(), [](const Point &p) {
+                                  return p.reading || !p.notPerformed.isEmpty() || !p.earlier.isEmpty();
+                              });
+        if (!inUse)
+            continue; // not adjusted: the scale was left as it was found
+        for (const Point &p : points) {
+            if (!p.notPerformed.isEmpty() || counts(r, phase, p))
+                continue;
+            const QString name = phaseName(phase) + QStringLiteral(", ") + pointName(r, p);
+            if (first.isEmpty()) {
+                const Adjustment *a = p.reading ? voidingAdjustment(r, phase, *p.reading) : nullptr;
+                first = a ? QStringLiteral("%1 was read before the adjustment at %2: take it again, or mark it not performed.")
+                                .arg(name, a->at.toLocalTime().toString(QStringLiteral("HH:mm:ss")))
+                          : QStringLiteral("%1 has no reading: capture it, or mark it (or its whole test) not performed.").arg(name);
+            }
+            missing << name;
+        }
+    }
+    if (!first.isEmpty())
+        return missing.size() > 1 ? QStringLiteral("%1 %2 more point(s) wait as well.").arg(first).arg(missing.size() - 1) : first;
+    const Phase deciding = decidingPhase(r);
+    const QList<Point> &points = r.points(deciding);
+    if (std::none_of(points.begin(), points.end(),
+                     [&](const Point &p) { return p.test == Test::Weighing && counts(r, deciding, p); }))
+        return QStringLiteral("%1 decides the verdict, and its weighing test has no reading: a verdict needs one.")
+            .arg(phaseName(deciding));
+    return {};
+}
+
+QList<std::pair<Phase, PointKey>> unstableReadings(const Record &r)
+{
+    QList<std::pair<Phase, PointKey>> out;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : r.points(phase))
+            if (counts(r, phase, p) && p.reading->unstable)
+                out.append({phase, keyOf(p)});
+    return out;
+}
+
+bool hasReadings(const Record &r)
+{
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : r.points(phase))
+            if (p.reading || std::any_of(p.earlier.begin(), p.earlier.end(), [](const PointChange &c) { return c.reading.has_value(); }))
+                return true;
+    return false;
+}
+
+int retakenReadings(const Record &r)
+{
+    int n = 0;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : r.points(phase))
+            for (const PointChange &c : p.earlier)
+                n += c.reading ? 1 : 0;
+    return n;
+}
+
+} // namespace records
