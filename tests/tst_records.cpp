@@ -3,6 +3,9 @@
 // a temporary folder) with its faults and the records of version 1.1, and the certificate read
 // back with pdftotext.
 #include "Certificate.h"
+#include "PagedDocument.h"
+#include "Uncertainty.h"
+#include "WeightClasses.h"
 #include "RawDatabase.h"
 #include "SqliteStore.h"
 #include "Stability.h"
@@ -11,9 +14,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <ctime>
 #include <unistd.h>
 
 using namespace records;
@@ -344,6 +350,7 @@ private slots:
         QVERIFY(!taken.unstable);
         QCOMPARE(taken.by, QStringLiteral("001"));
         QVERIFY(t.visit.setInService(true).contains(QLatin1String("fixed from the first reading")));
+        QVERIFY(t.visit.setAcceptance(Acceptance::Guarded).contains(QLatin1String("fixed from the first reading")));
         QVERIFY(!t.visit.setWeights({QStringLiteral("W-1"), {}, {}}).isEmpty());
         QCOMPARE(t.visit.capture(Phase::AsLeft, zero), QString()); // again: the first one kept
         QCOMPARE(r.asLeft[0].earlier.value(0).reading, std::optional<Reading>(taken));
@@ -369,10 +376,12 @@ private slots:
         QCOMPARE(closed->record.format, 1);
         QCOMPARE(closed->record.verdict, Verdict::Adjusted);
         QCOMPARE(closed->record.sha256, QStringLiteral("a048bf4673486e5991eff5c25a0230af7c0c39ec697d682a16f180d8dabfc14b"));
-        QVERIFY(resultOf(closed->record, closed->record.asFound[2]).pass); // unstable passed then
+        QVERIFY(resultOf(closed->record, Phase::AsFound, closed->record.asFound[2]).pass); // unstable passed then
         QString error;
         QVERIFY(writeCertificate(closed->record, dir.filePath(QStringLiteral("c.pdf")), &error));
-        QVERIFY(pdfText(dir.filePath(QStringLiteral("c.pdf"))).contains(QLatin1String("Verdict: ADJUSTED")));
+        const QString text = pdfText(dir.filePath(QStringLiteral("c.pdf")));
+        QVERIFY(text.contains(QLatin1String("Verdict: ADJUSTED")));
+        QVERIFY(text.contains(QLatin1String("No measurement uncertainty was recorded for this record")));
 
         TestVisit t;
         QCOMPARE(t.visit.show(*store.load(QStringLiteral("0a7d3c51"))), QString());
@@ -384,6 +393,108 @@ private slots:
         t.visit.setStore(&store);
         QCOMPARE(t.visit.capture(Phase::AsFound, {Test::Weighing, QStringLiteral("up"), kg(1)}), QString());
         QCOMPARE(store.load(QStringLiteral("0a7d3c51"))->record.format, kRecordFormat);
+    }
+
+    // OIML R 111-1 Table 1: class M1 whole, the edges of the others; a load made of a 1-2-2-5 set.
+    void weightClassesTable()
+    {
+        const QStringList m1 = {"250 000", "100 000", "50 000", "25 000", "10 000", "5 000", "2 500", "1 000", "500", "250",
+                                "100", "50", "25", "10", "5.0", "3.0", "2.5", "2.0", "1.6", "1.2", "1.0", "0.8", "0.6",
+                                "0.5", "0.4", "0.3", "0.25", "0.20", "0.20", "0.20"};
+        QList<qint64> nominal;
+        for (qint64 unit = 1000 * kKilogram; unit >= kMilligram; unit /= 10)
+            nominal << 5 * unit << 2 * unit << unit;
+        QCOMPARE(nominal.size(), m1.size());
+        for (int i = 0; i < nominal.size(); ++i)
+            QCOMPARE(weightMpeText(WeightClass::M1, nominal[i]), m1[i]);
+        QCOMPARE(weightMpeText(WeightClass::E1, 50 * kKilogram), QStringLiteral("25"));
+        QCOMPARE(weightMpeText(WeightClass::E1, 100 * kKilogram), QString()); // none in the table
+        QCOMPARE(weightMpeText(WeightClass::E2, 1 * kMilligram), QStringLiteral("0.006"));
+        QCOMPARE(weightMpeText(WeightClass::M3, 5000 * kKilogram), QStringLiteral("2 500 000"));
+        QCOMPARE(weightMpeText(WeightClass::M2_3, 50 * kKilogram), QStringLiteral("16 000"));
+        QCOMPARE(weightMpeUg(WeightClass::F1, 10 * kMilligram), std::optional<qint64>(25));
+        QCOMPARE(weightMpeUg(WeightClass::M1, 20 * kKilogram), std::optional<qint64>(1000000));
+        QCOMPARE(weightsForLoad(75 * kKilogram), (QList<qint64>{50 * kKilogram, 20 * kKilogram, 5 * kKilogram}));
+        QCOMPARE(weightsForLoad(9 * kGram + 500), (QList<qint64>{5 * kGram, 2 * kGram, 2 * kGram})); // below 1 mg dropped
+        QCOMPARE(weightsForLoad(12000 * kKilogram).size(), 3); // 5,000 kg twice, 2,000 kg
+        QCOMPARE(weightClassFromName(QStringLiteral("m1-2")), std::optional(WeightClass::M1_2));
+    }
+
+    // U per EURAMET cg-18 from the visit's own tests, worked by hand: d = 0.05 kg; repeatability
+    // at 75 kg of 75.00, 75.05, 75.00, 75.05, 75.00 (s = 0.027386 kg); eccentricity at 50 kg with
+    // the largest difference from the centre 0.10 kg; M1 weights.
+    //   at 100 kg: 2 x (0.014434, 0.014434, 0.027386, 0.057735, 0.002887, 0.001588) = 0.134326 kg
+    //   at 50 kg (weights 0.0025 kg): 0.089504 kg; at zero (rounding and repeatability): 0.068314 kg
+    void uncertaintyOfTheVisitsOwnReadings()
+    {
+        Record r = recordWith({0, 1, 25, 75, 100, 150}, {}, false);
+        r.weights.weightClass = QStringLiteral("M1");
+        const double repeated[] = {75.00, 75.05, 75.00, 75.05, 75.00};
+        for (int i = 0; i < 5; ++i)
+            r.asFound[11 + i] = {Test::Repeatability, kg(75), QString::number(i + 1), at(repeated[i], 70 + i), {}, {}};
+        const double eccentric[] = {50.00, 50.05, 50.00, 50.10, 50.00};
+        for (int i = 0; i < 5; ++i) {
+            r.asFound[16 + i].reading = at(eccentric[i], 80 + i);
+            r.asFound[16 + i].notPerformed.clear();
+        }
+        const auto u = [&](int point) { return expandedUncertainty(r, Phase::AsFound, r.asFound[point]); };
+        QCOMPARE(u(4), std::optional<Micro>(134326));
+        QCOMPARE(u(0), std::optional<Micro>(68314));
+        Point fifty = r.asFound[4];
+        fifty.load = kg(50);
+        QCOMPARE(expandedUncertainty(r, Phase::AsFound, fifty), std::optional<Micro>(89504));
+        QVERIFY(uncertaintyAssumptions(r, Phase::AsFound).isEmpty());
+        // As left has no tests of its own: as found's stand in, and say so.
+        QCOMPARE(expandedUncertainty(r, Phase::AsLeft, r.asFound[4]), std::optional<Micro>(134326));
+        QCOMPARE(uncertaintyAssumptions(r, Phase::AsLeft).size(), 2);
+        QVERIFY(uncertaintyAssumptions(r, Phase::AsLeft)[0].contains(QLatin1String("the repeatability of as found stands in")));
+
+        // Guarded acceptance: 100.04 kg at 100 kg is within the MPE of 0.05 kg, not with U on top.
+        r.asFound[4].reading = at(100.04, 64);
+        QVERIFY(resultOf(r, Phase::AsFound, r.asFound[4]).pass);
+        r.acceptance = Acceptance::Guarded;
+        QVERIFY(!resultOf(r, Phase::AsFound, r.asFound[4]).pass);
+        QCOMPARE(conformity(r, Phase::AsFound), QStringLiteral("no"));
+        QCOMPARE(conformity(r, Phase::AsLeft), QStringLiteral("not tested"));
+        // Sealed at closing: a later change of the model does not change a closed record's U.
+        sealUncertainty(r);
+        QCOMPARE(r.asFound[4].reading->expanded, std::optional<Micro>(134326));
+        QVERIFY(Record::fromJson(r.toJson())->asFound[4].reading->expanded == std::optional<Micro>(134326));
+        QVERIFY(!expandedUncertainty(*Record::fromJson([&] { QJsonObject o = r.toJson(); o[QStringLiteral("format")] = 1; return o; }()),
+                                     Phase::AsFound, r.asFound[4]));
+    }
+
+    // A table that goes over a page break repeats its header and leaves no page fewer than three
+    // rows, on A4 and on Letter; every page says "Page x of y".
+    void certificateLayout()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.pdf"));
+        for (QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
+            for (int rows = 50; rows <= 110; rows += 3) { // each last page gets from 1 to 60 rows
+                PagedDocument doc;
+                doc.paragraph(QStringLiteral("before the table"));
+                QList<QStringList> table;
+                for (int i = 1; i <= rows; ++i)
+                    table << QStringList{QStringLiteral("row%1").arg(i), QStringLiteral("x")};
+                doc.table({QStringLiteral("Head"), QStringLiteral("Value")}, {1, 1}, table);
+                QPdfWriter writer(path);
+                writer.setPageSize(QPageSize(paper));
+                writer.setResolution(300);
+                const int pages = doc.draw(writer, QStringLiteral("Layout"));
+                const QStringList texts = pdfText(path).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+                QCOMPARE(texts.size(), pages);
+                int seen = 0;
+                for (int page = 0; page < pages; ++page) {
+                    QVERIFY(texts[page].contains(QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages)));
+                    const int here = int(texts[page].count(QLatin1String("row")));
+                    seen += here;
+                    QVERIFY2(here >= PagedDocument::kMinRowsOnAPage && texts[page].contains(QLatin1String("Head")),
+                             qPrintable(QStringLiteral("%1 rows, page %2: %3 rows").arg(rows).arg(page + 1).arg(here)));
+                }
+                QCOMPARE(seen, rows);
+            }
+        }
     }
 
     // A record written open, replaced, closed once; read back whole (its unstable marks too);
@@ -512,10 +623,16 @@ private slots:
         r = closedRecord(r);
         QString error;
         const QString pdf = dir.filePath(QStringLiteral("c.pdf"));
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "XYZ-1"); // local times an hour ahead of UTC, without a time zone database
+        tzset();
         QVERIFY2(writeCertificate(r, pdf, &error), qPrintable(error));
+        qputenv("TZ", zone);
+        tzset();
         const QString text = pdfText(pdf);
+        QVERIFY(text.contains(QLatin1String("2026-12-07 10:00:00 +01:00"))); // opened at 09:00 UTC
         for (const QString &expected : {QStringLiteral("Calibration certificate ") + recordNumber(r), QStringLiteral("Page 1 of "),
-                                        QStringLiteral("Vantor \"PS\", 150 kg"), QStringLiteral("set W-12, class M1, certificate 2026-0417"),
+                                        QStringLiteral("Vantor \"PS\", 150 kg"), QStringLiteral("set W-12, OIML R 111 class M1, certificate 2026-0417"),
                                         QStringLiteral("25.500"), QStringLiteral("Calibration with 50 kg"),
                                         QStringLiteral("FAIL (unstable)"), QStringLiteral("Verdict: FAIL"), r.sha256,
                                         QStringLiteral("not performed: not asked for"), QStringLiteral("1 reading(s) retaken or removed"),
@@ -527,10 +644,11 @@ private slots:
         const QList<QByteArray> lines = readingsCsv(r).split('\n');
         QLocale::setDefault(QLocale::c());
         QCOMPARE(lines[0], QByteArray("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,"
-                                      "time,unit,mean,spread,reports,status,by\r"));
-        QCOMPARE(lines[3], (recordNumber(r) + ",1,12345678901,as found,weighing,up,25.00,25.500,0.500,0.025,fail,no,"
-                            "2026-12-07T09:01:02.000Z,kg,,,,counted,\r").toUtf8());
-        QVERIFY(lines[4].contains(",as found,weighing,up,75.00,,,0.050,,,,kg,,,,not performed: not asked for,"));
+                                      "time,unit,mean,spread,reports,status,by,u_expanded,decision_rule,conformity\r"));
+        QVERIFY(lines[3].startsWith((recordNumber(r) + ",1,12345678901,as found,weighing,up,25.00,25.500,0.500,0.025,fail,no,"
+                                     "2026-12-07T09:01:02.000Z,kg,,,,counted,,0.0").toUtf8()));
+        QVERIFY(lines[3].endsWith(",simple,fail\r"));
+        QVERIFY(lines[4].contains(",as found,weighing,up,75.00,,,0.050,,,,kg,,,,not performed: not asked for,,,simple,\r"));
         const auto line = [&lines](const char *part) {
             const auto found = std::find_if(lines.begin(), lines.end(), [part](const QByteArray &l) { return l.contains(part); });
             return found == lines.end() ? QByteArray() : *found;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -159,6 +160,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(store.history(QStringLiteral("11111111111")).size(), 300, 20000);
         QVERIFY(store.history(QStringLiteral("11111111111"))[0].source.startsWith(QLatin1String("server (vantor)")));
 
+        // A scale described on one computer is found described on another, its customer with it.
+        Instrument described = closedRecord(QStringLiteral("33333333333"), 1).instrument;
+        described.customer = QStringLiteral("Mill & Sons");
+        store.saveInstrument(described);
+        QTRY_COMPARE_WITH_TIMEOUT(team.value(QStringLiteral("SELECT count(*) FROM scale_instruments")).toInt(), 1, 20000);
+        SyncedStore fourth(dir.filePath(QStringLiteral("fourth.sqlite")), serverFor(QStringLiteral("team")));
+        QSignalSpy described4(&fourth, &RecordStore::instrumentsChanged);
+        QVERIFY(!fourth.instrument(described.indexNo)); // asked; the answer comes later
+        QTRY_VERIFY_WITH_TIMEOUT(!described4.isEmpty(), 20000);
+        QCOMPARE(fourth.instrument(described.indexNo), std::optional<Instrument>(described));
+
         QTemporaryDir portable; // the command line of a portable copy, reading from the server
         QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/vantor_cal", portable.filePath("vantor_cal")));
         QProcess cli;
@@ -213,7 +225,8 @@ private slots:
             QVERIFY(earlier.exec(QStringLiteral("INSERT INTO service_records (uuid, index_no, revision, opened_at, closed_at, "
                                                 "user_type, verdict, sha256, body) VALUES ('%1', '%2', 1, now(), now(), '001', "
                                                 "'%3', '%4', '%5')")
-                                     .arg(r.uuid, r.instrument.indexNo, verdictName(r.verdict), r.sha256, QString::fromUtf8(r.canonical()))));
+                                     .arg(r.uuid, r.instrument.indexNo, verdictName(r.verdict), r.sha256,
+                                          QString::fromUtf8(r.canonical()).replace(QLatin1Char('\''), QLatin1String("''")))));
         }
         ServerLink link(serverFor(QStringLiteral("earlier")));
         QCOMPARE(link.history(QStringLiteral("44444444444")).size(), 1);

@@ -6,6 +6,7 @@
 #include "ConsoleApp.h"
 #include "FileDialog.h"
 #include "InputBox.h"
+#include "PrintDialog.h"
 #include "MsgBox.h"
 #include "Pty.h"
 #include "RawDatabase.h"
@@ -20,12 +21,15 @@
 #include <QComboBox>
 #include <QBrush>
 #include <QDir>
+#include <QImage>
 #include <QFrame>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -86,13 +90,14 @@ struct Session
         record.instrument->min->setText(QStringLiteral("1"));
         record.instrument->scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
         record.instrument->displayInterval->setText(QStringLiteral("0.05"));
-        record.newRecord->click();
+        record.visitForm->newRecord->click();
         if (record.visit().record())
             return false;
         record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
         record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150"));
-        record.weightSet->setText(QStringLiteral("W-12"));
-        record.newRecord->click();
+        record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
+        record.visitForm->weightSet->setText(QStringLiteral("W-12"));
+        record.visitForm->newRecord->click();
         return record.visit().record() && loads("0; 50");
     }
     bool loads(const QString &text)
@@ -186,15 +191,21 @@ private slots:
     void wholeVisit()
     {
         Session v;
+        v.visit.setProvider({QStringLiteral("Scales Service Co."), QStringLiteral("1 Weigh Street"), QStringLiteral("UKAS"),
+                             QStringLiteral("0042"), {}});
         QVERIFY(v.begin());
         QCOMPARE(m_boxes.size(), 1); // the scale interval of 0.03
+        v.record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
+        v.record.visitForm->temperatureStart->setText(QStringLiteral("21.5"));
+        emit v.record.visitForm->technician->editingFinished();
         QCOMPARE(v.console.size(), v.sizeBefore);
         QVERIFY(v.record.isVisible());
         for (int tab = 0; tab < v.record.tabs->count(); ++tab) { // every action has a key of its own
             v.record.tabs->setCurrentIndex(tab);
             QSet<QChar> keys;
             for (QAbstractButton *b : v.record.findChildren<QAbstractButton *>()) {
-                if ((!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b)) || !b->isVisibleTo(&v.record))
+                if ((!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b)) || !b->isVisibleTo(&v.record)
+                    || !b->shortcut().isEmpty()) // a key of its own other than a letter
                     continue;
                 const qsizetype amp = b->text().indexOf(u'&');
                 QVERIFY2(amp >= 0 && amp + 1 < b->text().size() && !keys.contains(b->text()[amp + 1].toLower()), qPrintable(b->text()));
@@ -206,7 +217,7 @@ private slots:
 
         QVERIFY(v.captureAt(0));
         QVERIFY(v.captureAt(50));
-        QCOMPARE(resultOf(v.r(), v.point(Phase::AsFound, 1)).pass, false);
+        QCOMPARE(resultOf(v.r(), Phase::AsFound, v.point(Phase::AsFound, 1)).pass, false);
 
         v.console.cmdAuto->click();
         v.console.cmd50Kg->click(); // 50 kg lies on the platter
@@ -239,8 +250,15 @@ private slots:
         QVERIFY(!v.r().closed());
         v.markRestNotPerformed(Phase::AsFound);
         v.markRestNotPerformed(Phase::AsLeft);
+        v.record.visitForm->temperatureEnd->setText(QStringLiteral("22,0")); // a comma is refused in the C locale
+        emit v.record.visitForm->temperatureEnd->editingFinished();
+        QVERIFY(m_boxes.last().contains(QLatin1String("is not a temperature")));
+        v.record.visitForm->temperatureEnd->setText(QStringLiteral("22.0"));
+        emit v.record.visitForm->temperatureEnd->editingFinished();
         v.record.closeRecord->click();
         QCOMPARE(v.r().verdict, Verdict::Adjusted);
+        QCOMPARE(v.r().technician, QStringLiteral("Anna Berg"));
+        QVERIFY(v.r().asLeft[1].reading->expanded > 0); // U sealed with the record
         QCOMPARE(v.r().asLeft.last().notPerformed, QStringLiteral("weights not at hand"));
         v.record.tabs->setCurrentIndex(2);
         QCOMPARE(v.record.history->list->topLevelItem(0)->text(2), QStringLiteral("ADJUSTED"));
@@ -253,14 +271,34 @@ private slots:
         QCOMPARE(run(QStringLiteral("pdftotext"), {v.dir.file("certificate-" + number + ".pdf"), QStringLiteral("-")}, &pdf),
                  QStringLiteral("ok"));
         for (const char *expected : {"Verdict: ADJUSTED", "51.02", "Calibration with 50 kg", "Passwords changed", "W-12",
-                                     "not performed: weights not at hand", "not performed: adjusted before testing",
-                                     "1 reading(s) retaken or removed"})
-            QVERIFY2(pdf.contains(QLatin1String(expected)), expected);
+                                     "As left, repeatability test (5 points): weights not at hand",
+                                     "As found, eccentricity test (5 points): adjusted before testing",
+                                     "1 reading(s) retaken or removed", "U (k = 2)", "Scales Service Co.", "UKAS, number 0042",
+                                     "Mill & Sons Ltd", "Anna Berg", "21.5 °C at the start, 22.0 °C at the end",
+                                     "Within the limits as found: no", "Within the limits as left: yes", "simple acceptance",
+                                     "The results relate only to the item calibrated.", "End of certificate",
+                                     "OIML R 76-1 tests", "uncertainty per EURAMET"})
+            QVERIFY2(pdf.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(QRegularExpression(QStringLiteral("20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d\\d:\\d\\d")).match(pdf).hasMatch());
+        setPrintDialogHandler([&v](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(v.dir.file("printed.pdf"));
+            return true;
+        });
+        v.record.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v.record));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(v.dir.file("printed.pdf")), 10000); // a shortcut clicks a moment later
+        setPrintDialogHandler(nullptr);
+        QString printed;
+        QCOMPARE(run(QStringLiteral("pdftotext"), {v.dir.file("printed.pdf"), QStringLiteral("-")}, &printed), QStringLiteral("ok"));
+        QVERIFY(printed.contains(QLatin1String("Calibration certificate ") + number));
         const QByteArray csv = v.dir.read("readings-" + number + ".csv");
         QVERIFY(csv.contains(",as found,weighing,up,50.00,51.02"));
         QVERIFY(csv.contains(",as left,weighing,up,50.00,50.0"));
         QVERIFY(csv.contains(",as found,weighing,up,0.00,0.00"));
         QVERIFY(csv.contains(",removed "));
+        QVERIFY(csv.contains(",simple,pass\r\n") && csv.contains(",simple,fail\r\n"));
         QVERIFY(!v.dir.read(QFileInfo(SqliteStore::defaultPath(v.dir.path())).fileName()).contains("97538642"));
 
         // The same record from the command line of a portable copy kept beside it.
@@ -373,7 +411,7 @@ private slots:
         v.record.instrument->min->setText(QStringLiteral("1"));
         v.record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
         v.record.instrument->displayInterval->setText(QStringLiteral("0.05"));
-        v.record.newRecord->click();
+        v.record.visitForm->newRecord->click();
         QVERIFY(v.record.visit().record());
         QVERIFY(v.r().adjustments.value(0).beforeRecord);
         QVERIFY(v.record.adjustments->item(0)->text().endsWith(QLatin1String("Zero (before this record)")));
@@ -384,13 +422,13 @@ private slots:
         QVERIFY(v.captureAt(0));
         QVERIFY(counts(v.r(), Phase::AsLeft, v.point(Phase::AsLeft, 0)));
 
-        v.record.discard->click();
+        v.record.visitForm->discard->click();
         QCOMPARE(v.r().verdict, Verdict::Discarded);
         QCOMPARE(v.r().discardReason, QStringLiteral("weights not at hand"));
         QVERIFY(!v.record.certificate->isEnabled());
         SqliteStore store(SqliteStore::defaultPath(v.dir.path()));
         QCOMPARE(store.history(QString()).value(0).verdict, Verdict::Discarded);
-        v.record.newRecord->click();
+        v.record.visitForm->newRecord->click();
         QVERIFY(!v.r().closed());
         QVERIFY(v.r().adjustments.isEmpty());
     }
@@ -451,6 +489,14 @@ private slots:
     void consoleKeepsTheWindowsPlace()
     {
         ProgramFolder dir;
+        dir.write(QStringLiteral("vantor_cal.ini"), "[Provider]\r\nName=Scales Service Co.\r\nLogo=logo.png\r\n"
+                                                    "[Technician]\r\nName=Anna Berg\r\n");
+        QImage logo(800, 200, QImage::Format_RGB32);
+        logo.fill(Qt::darkBlue);
+        QVERIFY(logo.save(dir.file(QStringLiteral("logo.png"))));
+        const records::Provider provider = ConsoleApp::provider();
+        QCOMPARE(provider.name, QStringLiteral("Scales Service Co."));
+        QCOMPARE(QImage::fromData(provider.logoPng).width(), 400); // scaled down for the record
         const ConsoleApp::Options options{SqliteStore::defaultPath(dir.path()), std::nullopt, {}};
         QRect left;
         {
@@ -460,11 +506,17 @@ private slots:
             emit app.mainWindow().recordWindowRequested();
             QVERIFY(app.recordWindow() && app.recordWindow()->isVisible());
             QCOMPARE(app.store().location(), options.recordsFile);
+            QLineEdit *technician = app.recordWindow()->visitForm->technician;
+            QCOMPARE(technician->text(), QStringLiteral("Anna Berg"));
+            technician->setText(QStringLiteral("Ben Ode"));
+            technician->setModified(true);
+            emit technician->editingFinished();
             app.recordWindow()->move(app.recordWindow()->pos() + QPoint(-7, -5));
             left = app.recordWindow()->frameGeometry();
             app.finish();
         }
         QCOMPARE(ConsoleApp::keptGeometry(), left);
+        QVERIFY(dir.read(QStringLiteral("vantor_cal.ini")).contains("Name=Ben Ode"));
         ConsoleApp again(options);
         again.start();
         emit again.mainWindow().recordWindowRequested();

@@ -11,6 +11,9 @@
 #include "InputBox.h"
 #include "RecordWindow.h"
 #include "SqliteStore.h"
+#include "Certificate.h"
+#include "TestPlan.h"
+#include "Uncertainty.h"
 
 #include <QComboBox>
 #include <QRadioButton>
@@ -24,6 +27,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QBuffer>
+#include <QPainter>
 #include <QTest>
 
 static void save(QWidget &w, const QString &dir, const QString &name)
@@ -78,6 +83,20 @@ int main(int argc, char *argv[])
 
     // A visit with its record: as found, the 50 kg calibration, as left, closed, certificate.
     records::Visit visit;
+    QImage logo(360, 90, QImage::Format_RGB32); // a service company's logo
+    logo.fill(QColor(20, 60, 130));
+    {
+        QPainter paint(&logo);
+        paint.setPen(Qt::white);
+        paint.setFont(QFont(QStringLiteral("Liberation Sans"), 28, QFont::Bold));
+        paint.drawText(logo.rect(), Qt::AlignCenter, QStringLiteral("SCALES CO."));
+    }
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    logo.save(&pngBuffer, "PNG");
+    visit.setProvider({QStringLiteral("Scales Service Co."), QStringLiteral("1 Weigh Street, Leeds LS1 4AB"),
+                       QStringLiteral("UKAS"), QStringLiteral("0042"), png});
     records::SqliteStore store(QDir(programDir.path()).filePath(QStringLiteral("records.sqlite")));
     RecordWindow record(visit);
     record.setStore(&store);
@@ -92,15 +111,19 @@ int main(int argc, char *argv[])
     record.showBeside(&w);
     record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150 platform"));
     record.instrument->location->setText(QStringLiteral("Goods in, dock 2"));
+    record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
+    record.instrument->customerAddress->setText(QStringLiteral("Canal Road 7, Leeds"));
+    record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
+    record.visitForm->temperatureStart->setText(QStringLiteral("19.5"));
     record.instrument->unit->setCurrentIndex(0);
     record.instrument->max->setText(QStringLiteral("150"));
     record.instrument->min->setText(QStringLiteral("1"));
     record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
     record.instrument->displayInterval->setText(QStringLiteral("0.05"));
-    record.weightSet->setText(QStringLiteral("W-12"));
-    record.weightClass->setText(QStringLiteral("M1"));
-    record.weightCertificate->setText(QStringLiteral("2026-0417"));
-    record.newRecord->click();
+    record.visitForm->weightSet->setText(QStringLiteral("W-12"));
+    record.visitForm->weightClass->setCurrentText(QStringLiteral("M1"));
+    record.visitForm->weightCertificate->setText(QStringLiteral("2026-0417"));
+    record.visitForm->newRecord->click();
     TestsPanel &tests = *record.tests;
     const QString loads = QStringLiteral("0; 1; 25; 50");
     tests.loads->setText(loads);
@@ -135,6 +158,8 @@ int main(int argc, char *argv[])
     for (double kg : {0.0, 1.0, 25.0, 50.0, 25.0, 1.0, 0.0})
         captureAt(kg);
     restNotPerformed(records::Phase::AsLeft);
+    record.visitForm->temperatureEnd->setText(QStringLiteral("20.0"));
+    emit record.visitForm->temperatureEnd->editingFinished();
     record.closeRecord->click();
     save(record, out, QStringLiteral("7-record-closed"));
     platform::setSaveFileNameHandler([&out](const QString &, const QString &suggested) {
@@ -142,6 +167,37 @@ int main(int argc, char *argv[])
     });
     record.certificate->click();
     record.csv->click();
+    QString error;
+    for (auto [paper, name] : {std::pair(QPageSize::A4, "A4"), std::pair(QPageSize::Letter, "Letter")})
+        records::writeCertificate(*visit.record(), QDir(out).filePath(QStringLiteral("certificate-%1.pdf").arg(QLatin1String(name))),
+                                  &error, paper);
+    // A short visit: as found at three loads, nothing adjusted.
+    record.visitForm->newRecord->click();
+    tests.loads->setText(QStringLiteral("0; 50"));
+    tests.applyLoads->click();
+    for (double kg : {0.0, 50.0, 0.0})
+        captureAt(kg);
+    restNotPerformed(records::Phase::AsFound);
+    record.closeRecord->click();
+    records::writeCertificate(*visit.record(), QDir(out).filePath(QStringLiteral("certificate-short.pdf")), &error);
+    // Every planned point of both phases read, as a full visit reads them.
+    records::Record full = *visit.record();
+    full = records::correctionOf(full, full.closedAt.addSecs(600));
+    full.adjustments = {{full.openedAt.addSecs(900), QStringLiteral("Calibration with 50 kg"), true, false}};
+    for (records::Phase phase : {records::Phase::AsFound, records::Phase::AsLeft}) {
+        full.points(phase) = records::newRecord(full.instrument, full.userType, false, full.openedAt).points(phase);
+        int second = phase == records::Phase::AsFound ? 0 : 1000;
+        for (records::Point &p : full.points(phase)) {
+            const records::Micro off = phase == records::Phase::AsFound ? p.load / 50 : (second % 3 - 1) * 10000;
+            p.reading = records::Reading{.indication = p.load + off, .at = full.openedAt.addSecs(++second)};
+        }
+    }
+    full.closedAt = full.openedAt.addSecs(3600);
+    records::sealUncertainty(full);
+    full.verdict = records::verdictOf(full);
+    full.sha256 = full.computeSha256();
+    for (auto [paper, name] : {std::pair(QPageSize::A4, "A4"), std::pair(QPageSize::Letter, "Letter")})
+        records::writeCertificate(full, QDir(out).filePath(QStringLiteral("certificate-full-%1.pdf").arg(QLatin1String(name))), &error, paper);
     record.hide();
 
     w.cmdClose->click();

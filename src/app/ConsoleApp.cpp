@@ -3,15 +3,24 @@
 #include "RecordWindow.h"
 #include "SqliteStore.h"
 #include "SyncedStore.h"
+#include "Certificate.h"
+#include "Program.h"
 #include "modCommon.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
 
 namespace {
 const QString kRecordWindowSection = QStringLiteral("RecordWindow");
+const QString kTechnicianSection = QStringLiteral("Technician");
+constexpr int kLogoWidthPx = 400;
 constexpr int kSendWaitingAfterMs = 2000;
 } // namespace
 
 ConsoleApp::ConsoleApp(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
 {
+    m_visit.setProvider(provider());
     connect(&m_window, &frmMain::deviceEvent, &m_visit, &records::Visit::onDeviceEvent);
     connect(&m_window, &frmMain::recordWindowRequested, this, &ConsoleApp::showRecordWindow);
     m_sendWaiting.setSingleShot(true);
@@ -49,6 +58,11 @@ void ConsoleApp::showRecordWindow()
         m_recordWindow->setKeptGeometry(keptGeometry());
         m_recordWindow->setStore(&store());
         m_recordWindow->setServerNote(m_options.serverNote);
+        m_recordWindow->setPaper(paper());
+        m_recordWindow->setTechnician(modCommon::GetString_ofINI(kTechnicianSection, QStringLiteral("Name"), QString()));
+        connect(m_recordWindow.get(), &RecordWindow::technicianNamed, this, [](const QString &name) {
+            modCommon::SetString_ofINI(kTechnicianSection, QStringLiteral("Name"), name);
+        });
     }
     m_recordWindow->showBeside(&m_window);
 }
@@ -79,4 +93,30 @@ void ConsoleApp::keepGeometry(const QRect &frame)
         {"Left", frame.left()}, {"Top", frame.top()}, {"Width", frame.width()}, {"Height", frame.height()}};
     for (const auto &[key, value] : values)
         modCommon::SetString_ofINI(kRecordWindowSection, QLatin1String(key), QString::number(value));
+}
+
+records::Provider ConsoleApp::provider()
+{
+    const auto value = [](const char *key) {
+        return modCommon::GetString_ofINI(QStringLiteral("Provider"), QLatin1String(key), QString()).trimmed();
+    };
+    records::Provider p{value("Name"), value("Address"), value("AccreditationBody"), value("AccreditationNumber"), {}};
+    if (const QString logo = value("Logo"); !logo.isEmpty()) {
+        QImage image(QDir(platform::dataDir()).absoluteFilePath(logo));
+        if (image.isNull()) {
+            modCommon::Save_ErrorLog(modCommon::errorLine("provider", 0, QStringLiteral("the logo %1 cannot be read").arg(logo)), true);
+        } else {
+            if (image.width() > kLogoWidthPx)
+                image = image.scaledToWidth(kLogoWidthPx, Qt::SmoothTransformation);
+            QBuffer png(&p.logoPng);
+            png.open(QIODevice::WriteOnly);
+            image.save(&png, "PNG");
+        }
+    }
+    return p;
+}
+
+QPageSize::PageSizeId ConsoleApp::paper()
+{
+    return records::paperFromName(modCommon::GetString_ofINI(QStringLiteral("Certificate"), QStringLiteral("Paper"), QString()));
 }

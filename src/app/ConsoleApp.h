@@ -6,7 +6,8 @@
 //  - the records store: the SQLite file in the data folder, or that file and a team's server
 //    (made when first needed, so the SQL driver does not load at start-up);
 //  - the record window, made when the main window first asks for it, beside the main window or
-//    where the technician left it last time (kept in the settings file, section [RecordWindow]).
+//    where the technician left it last time (kept in the settings file, section [RecordWindow]);
+//    the technician's name is kept there as well ([Technician] Name), once per computer.
 //
 // With a team's server, records that waited for it go two seconds after start-up. At the end a
 // record the store could not take is offered for export.
@@ -17,6 +18,7 @@
 #include "frmMain.h"
 
 #include <QObject>
+#include <QPageSize>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -48,6 +50,11 @@ public:
     // The record window's frame as the settings file keeps it (empty when it keeps none).
     static QRect keptGeometry();
     static void keepGeometry(const QRect &frame);
+    // Who issues the certificates, from the settings' section [Provider] (Name, Address,
+    // AccreditationBody, AccreditationNumber, Logo: an image file, in the data folder or anywhere).
+    static records::Provider provider();
+    // The paper of certificates: [Certificate] Paper=A4 or Letter, else the locale's.
+    static QPageSize::PageSizeId paper();
 
 private:
     void showRecordWindow();

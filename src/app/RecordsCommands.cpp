@@ -47,7 +47,7 @@ int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, 
 }
 
 int exportRecord(RecordStore &local, ServerLink *server, const QString &id, const QString &pdfPath,
-                 const QString &csvPath, QTextStream &out, QTextStream &err)
+                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err)
 {
     if (pdfPath.isEmpty() && csvPath.isEmpty()) {
         err << "--export-record wants --pdf FILE or --csv FILE\n";
@@ -81,7 +81,7 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
                 err << QStringLiteral("Record %1 is still open: a certificate is written once it is closed.\n").arg(recordNumber(r));
                 return 1;
             }
-            if (!writeCertificate(r, pdfPath, &error)) {
+            if (!writeCertificate(r, pdfPath, &error, paper)) {
                 err << error << '\n';
                 return 1;
             }

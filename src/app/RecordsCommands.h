@@ -1,6 +1,7 @@
 #pragma once
 // The service records from the command line, without a window or a port.
 
+#include <QPageSize>
 #include <QString>
 
 class QTextStream;
@@ -19,5 +20,6 @@ int listRecords(records::RecordStore &local, records::ServerLink *server, const 
 
 // Writes a record's certificate (pdfPath) and/or its readings as CSV (csvPath). Exit status.
 // A record changed after it was closed is not exported; a certificate is only for a closed one.
+// The certificate on the paper given (A4 or Letter).
 int exportRecord(records::RecordStore &local, records::ServerLink *server, const QString &id, const QString &pdfPath,
-                 const QString &csvPath, QTextStream &out, QTextStream &err);
+                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err);

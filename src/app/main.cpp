@@ -122,7 +122,8 @@ int runRecordCommand(const Request &request)
         link.emplace(*request.server);
     if (request.kind == Request::List)
         return listRecords(store, link ? &*link : nullptr, request.indexNo, out, err);
-    return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath, out, err);
+    return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath,
+                        ConsoleApp::paper(), out, err);
 }
 
 } // namespace

@@ -1,207 +1,333 @@
 #include "Certificate.h"
 
-#include <QAbstractTextDocumentLayout>
+#include "PagedDocument.h"
+#include "Uncertainty.h"
+#include "WeightClasses.h"
+
 #include <QFile>
+#include <QImage>
 #include <QPageLayout>
-#include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
-#include <QTextDocument>
-#include <algorithm>
 
 namespace records {
 namespace {
 
-QString esc(const QString &s)
-{
-    return s.toHtmlEscaped();
-}
+const QString kMethod = QStringLiteral("OIML R 76-1 tests (weighing, repeatability, eccentricity); uncertainty per "
+                                       "EURAMET cg-18");
 
-QString localTime(const QDateTime &t)
+// Local time with its offset from UTC: 2026-12-07 10:53:13 +01:00.
+QString localTime(const QDateTime &t, const char *format = "yyyy-MM-dd HH:mm:ss")
 {
     if (!t.isValid())
         return QStringLiteral("-");
     const QDateTime local = t.toLocalTime();
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + local.timeZoneAbbreviation();
+    const int offset = local.offsetFromUtc();
+    return local.toString(QLatin1String(format))
+           + QStringLiteral(" %1%2:%3")
+                 .arg(QChar(offset < 0 ? u'-' : u'+'))
+                 .arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                 .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
 }
 
-QString row(const QStringList &cells, const char *tag = "td")
+QString mass(const Record &r, Micro m, int decimals)
 {
-    QString html = QStringLiteral("<tr>");
-    for (const QString &c : cells)
-        html += QStringLiteral("<%1>%2</%1>").arg(QLatin1String(tag), c);
-    return html + QStringLiteral("</tr>");
+    return formatMass(m, decimals) + QLatin1Char(' ') + unitName(r.instrument.pounds);
 }
 
-QString resultText(const Record &r, const Point &p)
+QString celsius(const std::optional<Micro> &t)
 {
-    const QString verdict = resultOf(r, p).pass ? QStringLiteral("pass") : QStringLiteral("<b>FAIL</b>");
+    return t ? formatMass(*t, 1) + QStringLiteral(" \u00b0C") : QStringLiteral("not measured");
+}
+
+QString resultText(const Record &r, Phase phase, const Point &p)
+{
+    const QString verdict = resultOf(r, phase, p).pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
     return p.reading->unstable ? verdict + QStringLiteral(" (unstable)") : verdict;
 }
 
-QString timeOfDay(const QDateTime &t)
+void issuer(PagedDocument &doc, const Record &r)
 {
-    return t.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    const Provider &p = r.provider;
+    if (QImage logo; logo.loadFromData(p.logoPng))
+        doc.image(logo, 32);
+    QList<std::pair<QString, QString>> who;
+    if (!p.name.isEmpty())
+        who.append({QStringLiteral("Issued by"), p.name + (p.address.isEmpty() ? QString() : QStringLiteral("\n") + p.address)});
+    if (!p.accreditationBody.isEmpty() || !p.accreditationNumber.isEmpty())
+        who.append({QStringLiteral("Accreditation"), QStringLiteral("%1, number %2").arg(p.accreditationBody, p.accreditationNumber)});
+    if (!who.isEmpty())
+        doc.pairs(who, true);
+    doc.heading(QStringLiteral("Calibration certificate %1").arg(recordNumber(r)), 1);
+    QString identity = QStringLiteral("Record %1, revision %2").arg(r.uuid).arg(r.revision);
+    if (!r.replaces.isEmpty())
+        identity += QStringLiteral(", replacing record %1").arg(r.replaces);
+    doc.paragraph(identity + QStringLiteral("; date of issue: ")
+                  + (r.closed() ? localTime(r.closedAt, "yyyy-MM-dd") : QStringLiteral("not issued, the record is open")));
 }
 
-// What the technician was told about a phase before its tables: adjusted before testing, or not
-// needed.
-QString phaseNote(const Record &r, Phase phase)
+void instrumentAndVisit(PagedDocument &doc, const Record &r)
 {
-    if (phase == Phase::AsFound) {
-        QStringList before;
-        for (const Adjustment &a : r.adjustments)
-            if (a.beforeRecord)
-                before << QStringLiteral("%1 at %2").arg(esc(a.text), timeOfDay(a.at));
-        if (!before.isEmpty())
-            return QStringLiteral("<p>The scale was adjusted after the login and before this record was opened (%1): as "
-                                  "found was not tested.</p>")
-                .arg(before.join(QStringLiteral("; ")));
-        return {};
-    }
-    const QList<Point> &left = r.asLeft;
-    const bool used = std::any_of(left.begin(), left.end(),
-                                  [](const Point &p) { return p.reading || !p.notPerformed.isEmpty(); });
-    return !used && !adjusted(r) ? QStringLiteral("<p>Not adjusted: the scale was left as it was found.</p>") : QString();
+    const Instrument &in = r.instrument;
+    const int e = decimalsOf(in.e);
+    doc.heading(QStringLiteral("Customer and instrument"));
+    doc.pairs({{QStringLiteral("Customer"), in.customer + (in.customerAddress.isEmpty() ? QString() : QStringLiteral(", ") + in.customerAddress)},
+               {QStringLiteral("Index No."), in.indexNo},
+               {QStringLiteral("Maker and model"), in.makerModel},
+               {QStringLiteral("Location"), in.location},
+               {QStringLiteral("Accuracy class"), className(in.accuracy)},
+               {QStringLiteral("Max, Min"), mass(r, in.max, e) + QStringLiteral(", ") + mass(r, in.min, e)},
+               {QStringLiteral("e, d"), mass(r, in.e, e) + QStringLiteral(", ") + mass(r, in.d, decimalsOf(in.d))},
+               {QStringLiteral("Supports"), QString::number(in.supports)}});
+    doc.heading(QStringLiteral("Calibration"));
+    QList<std::pair<QString, QString>> visit = {
+        {QStringLiteral("Place"), r.place.isEmpty() ? in.location : r.place},
+        {QStringLiteral("Opened, closed"), localTime(r.openedAt) + QStringLiteral(", ") + localTime(r.closedAt)},
+        {QStringLiteral("Technician"), (r.technician.isEmpty() ? QStringLiteral("(not named)") : r.technician)
+                                           + QStringLiteral(", user type %1 at the scale").arg(r.userType)},
+        {QStringLiteral("Method"), r.format < 2 ? QStringLiteral("OIML R 76-1 tests") : kMethod},
+        {QStringLiteral("Reference weights"),
+         QStringLiteral("set %1, OIML R 111 class %2, certificate %3").arg(r.weights.setId, r.weights.weightClass, r.weights.certificate)},
+        {QStringLiteral("MPE limits"), r.inService ? QStringLiteral("in service (twice those of initial verification)")
+                                                   : QStringLiteral("initial verification")},
+        {QStringLiteral("Decision rule"), acceptanceName(r.acceptance)},
+    };
+    if (r.format >= 2)
+        visit.insert(3, {QStringLiteral("Temperature"), QStringLiteral("%1 at the start, %2 at the end")
+                                                            .arg(celsius(r.temperatureStart), celsius(r.temperatureEnd))});
+    doc.pairs(visit);
 }
 
-QString phaseHtml(const Record &r, Phase phase)
+// A test's points as a table; a test not performed at all, one line.
+void testTable(PagedDocument &doc, const Record &r, Phase phase, Test test)
 {
     const int decimals = readingDecimals(r.instrument);
     const int loadDecimals = decimalsOf(r.instrument.e);
-    QString html = QStringLiteral("<h3>%1</h3>").arg(phaseName(phase)) + phaseNote(r, phase);
-    bool any = false;
-    for (Test test : {Test::Weighing, Test::Repeatability, Test::Eccentricity}) {
-        QString rows;
-        for (const Point &p : r.points(phase)) {
-            if (p.test != test)
-                continue;
-            const PointResult res = resultOf(r, p);
-            if (!p.notPerformed.isEmpty())
-                rows += row({esc(p.position), formatMass(p.load, loadDecimals), QString(), QString(),
-                             formatMass(res.mpe, decimals), QStringLiteral("not performed: %1").arg(esc(p.notPerformed))});
-            else if (counts(r, phase, p))
-                rows += row({esc(p.position), formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
-                             formatMass(res.error, decimals), formatMass(res.mpe, decimals), resultText(r, p)});
-        }
-        if (rows.isEmpty())
+    QList<QStringList> rows;
+    QStringList reasons;
+    int points = 0;
+    for (const Point &p : r.points(phase)) {
+        if (p.test != test)
             continue;
-        any = true;
-        const QString unit = unitName(r.instrument.pounds);
-        html += QStringLiteral("<p><b>%1 test</b></p><table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">")
-                    .arg(testName(test))
-                + row({QStringLiteral("Position"), QStringLiteral("Load / %1").arg(unit), QStringLiteral("Indication / %1").arg(unit),
-                       QStringLiteral("E / %1").arg(unit), QStringLiteral("MPE / %1").arg(unit), QStringLiteral("Result")},
-                      "th")
-                + rows + QStringLiteral("</table>");
-        if (test == Test::Repeatability)
-            if (const auto rep = repeatabilityOf(r, phase))
-                html += QStringLiteral("<p>Spread of %1 readings: %2 %3, MPE %4 %3: %5</p>")
-                            .arg(rep->readings)
-                            .arg(formatMass(rep->spread, decimals), unit, formatMass(rep->mpe, decimals),
-                                 rep->pass ? QStringLiteral("pass") : QStringLiteral("<b>FAIL</b>"));
-    }
-    if (!any && phaseNote(r, phase).isEmpty())
-        html += QStringLiteral("<p>No readings.</p>");
-    return html;
-}
-
-// Readings that no longer count, and why: taken again, removed, or taken before a later adjustment.
-QString changesHtml(const Record &r)
-{
-    const int decimals = readingDecimals(r.instrument);
-    QString rows;
-    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
-        for (const Point &p : r.points(phase)) {
-            const QString point = esc(phaseName(phase) + QStringLiteral(", ") + pointName(r, p));
-            for (const PointChange &c : p.earlier) {
-                const QString was = c.reading ? formatMass(c.reading->indication, decimals) + QStringLiteral(" at ") + timeOfDay(c.reading->at)
-                                              : QStringLiteral("not performed: ") + esc(c.notPerformed);
-                rows += row({point, was, QStringLiteral("%1 at %2 by user type %3").arg(c.change, timeOfDay(c.at), esc(c.by))});
-            }
-            if (p.reading)
-                if (const Adjustment *a = voidingAdjustment(r, phase, *p.reading))
-                    rows += row({point, formatMass(p.reading->indication, decimals) + QStringLiteral(" at ") + timeOfDay(p.reading->at),
-                                 QStringLiteral("void: before the adjustment at %1").arg(timeOfDay(a->at))});
+        ++points;
+        const PointResult res = resultOf(r, phase, p);
+        if (!p.notPerformed.isEmpty()) {
+            reasons << p.notPerformed;
+            rows << QStringList{p.position, formatMass(p.load, loadDecimals), {}, {}, {}, formatMass(res.mpe, decimals),
+                                QStringLiteral("not performed: ") + p.notPerformed};
+        } else if (counts(r, phase, p)) {
+            const auto u = expandedUncertainty(r, phase, p);
+            rows << QStringList{p.position, formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
+                                formatMass(res.error, decimals), u ? formatMass(*u, decimals) : QStringLiteral("-"),
+                                formatMass(res.mpe, decimals), resultText(r, phase, p)};
         }
     }
     if (rows.isEmpty())
-        return {};
-    return QStringLiteral("<h3>Readings that do not count</h3><p>%1 reading(s) retaken or removed; each as it was taken:</p>"
-                          "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">")
-               .arg(retakenReadings(r))
-           + row({QStringLiteral("Point"), QStringLiteral("Reading"), QStringLiteral("Change")}, "th") + rows
-           + QStringLiteral("</table>");
+        return;
+    if (reasons.size() == points && reasons.count(reasons.first()) == points)
+        return; // a whole test not performed: said once, with the other gaps
+    const QString unit = QStringLiteral(" / ") + unitName(r.instrument.pounds);
+    doc.heading(QStringLiteral("%1 test").arg(testName(test)), 3, 25); // with the table's first rows
+    doc.table({QStringLiteral("Position"), QStringLiteral("Load") + unit, QStringLiteral("Indication") + unit,
+               QStringLiteral("E") + unit, QStringLiteral("U (k = 2)") + unit, QStringLiteral("MPE") + unit,
+               QStringLiteral("Result")},
+              {1.2, 1, 1.1, 1, 1, 1, 1.9}, rows);
+    if (test == Test::Repeatability)
+        if (const auto rep = repeatabilityOf(r, phase))
+            doc.paragraph(QStringLiteral("Spread of %1 readings: %2, MPE %3: %4")
+                              .arg(rep->readings)
+                              .arg(mass(r, rep->spread, decimals), mass(r, rep->mpe, decimals),
+                                   rep->pass ? QStringLiteral("pass") : QStringLiteral("FAIL")));
 }
 
-QString certificateHtml(const Record &r)
+void phaseSection(PagedDocument &doc, const Record &r, Phase phase)
 {
-    const Instrument &in = r.instrument;
-    const QString unit = unitName(in.pounds);
-    const int e = decimalsOf(in.e), d = decimalsOf(in.d);
-    QString html = QStringLiteral("<html><body><h2>Calibration certificate %1</h2>").arg(esc(recordNumber(r)));
-    html += QStringLiteral("<p>Record %1, revision %2").arg(esc(r.uuid)).arg(r.revision);
-    if (!r.replaces.isEmpty())
-        html += QStringLiteral(", replacing record %1").arg(esc(r.replaces));
-    html += QStringLiteral("</p><h3>Instrument</h3><table cellpadding=\"2\">");
-    const QList<QPair<QString, QString>> instrument = {
-        {QStringLiteral("Index No."), esc(in.indexNo)},
-        {QStringLiteral("Maker and model"), esc(in.makerModel)},
-        {QStringLiteral("Location"), esc(in.location)},
-        {QStringLiteral("Accuracy class"), className(in.accuracy)},
-        {QStringLiteral("Max"), formatMass(in.max, e) + QLatin1Char(' ') + unit},
-        {QStringLiteral("Min"), formatMass(in.min, e) + QLatin1Char(' ') + unit},
-        {QStringLiteral("e"), formatMass(in.e, e) + QLatin1Char(' ') + unit},
-        {QStringLiteral("d"), formatMass(in.d, d) + QLatin1Char(' ') + unit},
-        {QStringLiteral("Supports"), QString::number(in.supports)},
-    };
-    for (const auto &[name, value] : instrument)
-        html += row({name, value});
-    html += QStringLiteral("</table><h3>Visit</h3><table cellpadding=\"2\">");
-    const QList<QPair<QString, QString>> visit = {
-        {QStringLiteral("Opened"), localTime(r.openedAt)},
-        {QStringLiteral("Closed"), localTime(r.closedAt)},
-        {QStringLiteral("Technician (user type)"), esc(r.userType)},
-        {QStringLiteral("Limits"), r.inService ? QStringLiteral("in service") : QStringLiteral("initial verification")},
-        {QStringLiteral("Reference weights"),
-         QStringLiteral("set %1, class %2, certificate %3").arg(esc(r.weights.setId), esc(r.weights.weightClass), esc(r.weights.certificate))},
-    };
-    for (const auto &[name, value] : visit)
-        html += row({name, value});
-    html += QStringLiteral("</table>") + phaseHtml(r, Phase::AsFound);
-    html += QStringLiteral("<h3>Adjustments</h3>");
-    if (r.adjustments.isEmpty())
-        html += QStringLiteral("<p>None.</p>");
-    else {
-        html += QStringLiteral("<table cellpadding=\"2\">");
-        for (const Adjustment &a : r.adjustments)
-            html += row({localTime(a.at), esc(a.text)});
-        html += QStringLiteral("</table>");
+    doc.heading(phaseName(phase));
+    const QList<Point> &points = r.points(phase);
+    const bool used = std::any_of(points.begin(), points.end(), [](const Point &p) { return p.reading || !p.notPerformed.isEmpty(); });
+    if (phase == Phase::AsLeft && !used && !adjusted(r)) {
+        doc.paragraph(QStringLiteral("Not adjusted: the scale was left as it was found."));
+        return;
     }
-    html += phaseHtml(r, Phase::AsLeft) + changesHtml(r);
-    html += QStringLiteral("<h3>Verdict: %1</h3><p>Decision rule: %2</p>")
-                .arg(r.closed() ? verdictName(r.verdict) : QStringLiteral("open, not closed"), esc(decisionRule(r)));
-    html += QStringLiteral("<p>SHA-256 of the record: <tt>%1</tt></p>").arg(r.closed() ? r.sha256 : QStringLiteral("-"));
-    html += QStringLiteral("<p><br><br>Signature: ______________________________ &nbsp;&nbsp; Date: ______________</p>");
-    return html + QStringLiteral("</body></html>");
+    doc.paragraph(QStringLiteral("Within the limits %1: %2").arg(phaseName(phase).toLower(), conformity(r, phase)), true);
+    for (Test test : {Test::Weighing, Test::Repeatability, Test::Eccentricity})
+        testTable(doc, r, phase, test);
 }
 
-QString csvField(const QString &s)
+void adjustmentsSection(PagedDocument &doc, const Record &r)
 {
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\r'))
-        && !s.contains(QLatin1Char('\n')))
-        return s;
-    return QLatin1Char('"') + QString(s).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    doc.heading(QStringLiteral("Adjustments"));
+    if (r.adjustments.isEmpty())
+        return doc.paragraph(QStringLiteral("None."));
+    QList<QStringList> rows;
+    for (const Adjustment &a : r.adjustments)
+        rows << QStringList{localTime(a.at), a.text + (a.beforeRecord ? QStringLiteral(" (after the login, before this record)") : QString())};
+    doc.table({QStringLiteral("Confirmed by the scale"), QStringLiteral("Adjustment")}, {1, 2.6}, rows);
+}
+
+// The points of a phase not performed: a whole test in one line where they share their reason.
+QStringList notPerformedOf(const Record &r, Phase phase)
+{
+    QStringList out;
+    for (Test test : {Test::Weighing, Test::Repeatability, Test::Eccentricity}) {
+        QStringList reasons, names;
+        int points = 0;
+        for (const Point &p : r.points(phase)) {
+            if (p.test != test)
+                continue;
+            ++points;
+            if (!p.notPerformed.isEmpty()) {
+                reasons << p.notPerformed;
+                names << phaseName(phase) + QStringLiteral(", ") + pointName(r, p) + QStringLiteral(": ") + p.notPerformed;
+            }
+        }
+        if (!reasons.isEmpty() && reasons.size() == points && reasons.count(reasons.first()) == points)
+            out << QStringLiteral("%1, %2 test (%3 points): %4").arg(phaseName(phase), testName(test).toLower()).arg(points).arg(reasons.first());
+        else
+            out << names;
+    }
+    return out;
+}
+
+// Tests not performed, deviations and readings that do not count, in a section of their own.
+void deviationsSection(PagedDocument &doc, const Record &r)
+{
+    doc.heading(QStringLiteral("Tests not performed, deviations and retaken readings"));
+    const int decimals = readingDecimals(r.instrument);
+    QStringList notPerformed, unstable;
+    QList<QStringList> changes;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
+        notPerformed << notPerformedOf(r, phase);
+        for (const Point &p : r.points(phase)) {
+            const QString name = phaseName(phase) + QStringLiteral(", ") + pointName(r, p);
+            if (counts(r, phase, p) && p.reading->unstable)
+                unstable << name;
+            for (const PointChange &c : p.earlier)
+                changes << QStringList{name, c.reading ? formatMass(c.reading->indication, decimals) + QStringLiteral(" at ") + localTime(c.reading->at)
+                                                       : QStringLiteral("not performed: ") + c.notPerformed,
+                                       QStringLiteral("%1 %2 by user type %3").arg(c.change, localTime(c.at), c.by)};
+            if (p.reading)
+                if (const Adjustment *a = voidingAdjustment(r, phase, *p.reading))
+                    changes << QStringList{name, formatMass(p.reading->indication, decimals) + QStringLiteral(" at ") + localTime(p.reading->at),
+                                           QStringLiteral("void: before the adjustment at %1").arg(localTime(a->at))};
+        }
+    }
+    bool any = false;
+    if (!notPerformed.isEmpty()) {
+        any = true;
+        doc.paragraph(QStringLiteral("Not performed:"), true);
+        doc.paragraph(notPerformed.join(QLatin1Char('\n')));
+    }
+    if (!changes.isEmpty()) {
+        any = true;
+        doc.paragraph(QStringLiteral("%1 reading(s) retaken or removed; each as it was taken:").arg(retakenReadings(r)), true);
+        doc.table({QStringLiteral("Point"), QStringLiteral("Reading"), QStringLiteral("Change")}, {1.6, 1.4, 1.6}, changes);
+    }
+    if (!unstable.isEmpty()) {
+        any = true;
+        doc.paragraph(QStringLiteral("Kept as FAIL, taken while the weight was unstable: %1.").arg(unstable.join(QStringLiteral("; "))));
+    }
+    if (!r.uncertaintyNotes.isEmpty()) {
+        any = true;
+        doc.paragraph(QStringLiteral("In the uncertainty, in place of tests not made:"), true);
+        doc.paragraph(r.uncertaintyNotes.join(QLatin1Char('\n')));
+    }
+    if (!any)
+        doc.paragraph(QStringLiteral("None."));
+}
+
+void uncertaintySection(PagedDocument &doc, const Record &r)
+{
+    doc.heading(QStringLiteral("Measurement uncertainty"));
+    if (r.format < 2)
+        return doc.paragraph(QStringLiteral("No measurement uncertainty was recorded for this record (written by version 1.1 "
+                                            "of the console)."));
+    doc.paragraph(QStringLiteral(
+        "U: the expanded uncertainty of each error, k = 2 (about 95 % for a normal distribution), per EURAMET cg-18 "
+        "from this visit's own tests: rounding at zero and at the load (d / (2 sqrt 3) each); repeatability (s of the "
+        "repeatability test); eccentricity (the largest difference from the centre, per unit of load); the reference "
+        "weights (sum of MPE / sqrt 3 of the OIML R 111 weights of a 1-2-2-5 set making up the load) and air buoyancy "
+        "within their class's density limits; drift covered by the class; convection negligible at room temperature."));
+}
+
+void verdictSection(PagedDocument &doc, const Record &r)
+{
+    doc.heading(r.discarded() ? QStringLiteral("Discarded: %1").arg(r.discardReason)
+                : r.closed()  ? QStringLiteral("Verdict: %1").arg(verdictName(r.verdict))
+                              : QStringLiteral("Verdict: open, not closed"),
+                2, 30);
+    if (r.format >= 2)
+        doc.pairs({{QStringLiteral("Within the limits as found"), conformity(r, Phase::AsFound)},
+                   {QStringLiteral("Within the limits as left"),
+                    std::none_of(r.asLeft.begin(), r.asLeft.end(), [](const Point &p) { return p.reading.has_value(); }) && !adjusted(r)
+                        ? QStringLiteral("as found (not adjusted)")
+                        : conformity(r, Phase::AsLeft)}});
+    doc.paragraph(QStringLiteral("Decision rule: ") + decisionRule(r));
+}
+
+// The statement, the seal and the signature, closing the certificate.
+void closingSection(PagedDocument &doc, const Record &r)
+{
+    doc.paragraph(QStringLiteral("The results relate only to the item calibrated."), true);
+    doc.paragraph(QStringLiteral("SHA-256 of the record: %1").arg(r.closed() ? r.sha256 : QStringLiteral("-")));
+    doc.paragraph(QStringLiteral("Signature: ______________________________   %1   Date: ______________\nEnd of certificate")
+                      .arg(r.technician),
+                  true);
+}
+
+PagedDocument certificate(const Record &r)
+{
+    PagedDocument doc;
+    issuer(doc, r);
+    instrumentAndVisit(doc, r);
+    phaseSection(doc, r, Phase::AsFound);
+    adjustmentsSection(doc, r);
+    phaseSection(doc, r, Phase::AsLeft);
+    verdictSection(doc, r);
+    deviationsSection(doc, r);
+    uncertaintySection(doc, r);
+    closingSection(doc, r);
+    return doc;
+}
+
+QString pageTitle(const Record &r)
+{
+    return QStringLiteral("Calibration certificate %1%2").arg(recordNumber(r), r.provider.name.isEmpty() ? QString() : QStringLiteral(", ") + r.provider.name);
 }
 
 } // namespace
 
-bool writeCertificate(const Record &r, const QString &path, QString *error)
+QPageSize::PageSizeId defaultPaper(const QLocale &locale)
+{
+    static const QLocale::Territory letter[] = {QLocale::UnitedStates, QLocale::Canada, QLocale::Mexico, QLocale::Philippines,
+                                                QLocale::Chile, QLocale::Colombia, QLocale::Venezuela, QLocale::PuertoRico};
+    return std::find(std::begin(letter), std::end(letter), locale.territory()) != std::end(letter) ? QPageSize::Letter
+                                                                                                    : QPageSize::A4;
+}
+
+QPageSize::PageSizeId paperFromName(const QString &name)
+{
+    if (name.compare(QLatin1String("Letter"), Qt::CaseInsensitive) == 0)
+        return QPageSize::Letter;
+    if (name.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0)
+        return QPageSize::A4;
+    return defaultPaper();
+}
+
+bool printCertificate(const Record &r, QPagedPaintDevice &device, QString *error)
 {
     if (r.discarded()) {
         *error = QStringLiteral("Record %1 was discarded (%2): it has no certificate.").arg(recordNumber(r), r.discardReason);
         return false;
     }
+    if (certificate(r).draw(device, pageTitle(r)) == 0) {
+        *error = QStringLiteral("The certificate of record %1 could not be drawn.").arg(recordNumber(r));
+        return false;
+    }
+    return true;
+}
+
+bool writeCertificate(const Record &r, const QString &path, QString *error, QPageSize::PageSizeId paper)
+{
     QFile probe(path);
     if (!probe.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("%1 cannot be written: %2").arg(path, probe.errorString());
@@ -209,100 +335,11 @@ bool writeCertificate(const Record &r, const QString &path, QString *error)
     }
     probe.close();
     QPdfWriter writer(path);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(18, 15, 18, 15),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait, QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter));
     writer.setResolution(300);
     writer.setTitle(QStringLiteral("Calibration certificate %1").arg(recordNumber(r)));
     writer.setCreator(QStringLiteral("vantor_cal"));
-
-    QTextDocument doc;
-    doc.documentLayout()->setPaintDevice(&writer);
-    doc.setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
-    doc.setHtml(certificateHtml(r));
-    const QRectF paint = writer.pageLayout().paintRectPixels(writer.resolution());
-    const QFont small(QStringLiteral("Liberation Sans"), 8);
-    const qreal band = QFontMetricsF(small, &writer).height() * 2;
-    const QSizeF body(paint.width(), paint.height() - 2 * band);
-    doc.setPageSize(body);
-
-    QPainter p;
-    if (!p.begin(&writer)) {
-        *error = QStringLiteral("%1 cannot be written").arg(path);
-        return false;
-    }
-    const int pages = doc.pageCount();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        p.setFont(small);
-        const QRectF top(0, 0, paint.width(), band);
-        p.drawText(top, Qt::AlignLeft | Qt::AlignTop, QStringLiteral("Service record %1").arg(recordNumber(r)));
-        p.drawText(top, Qt::AlignRight | Qt::AlignTop, QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
-        p.save();
-        p.translate(0, band - i * body.height());
-        doc.drawContents(&p, QRectF(0, i * body.height(), body.width(), body.height()));
-        p.restore();
-    }
-    if (!p.end()) {
-        *error = QStringLiteral("%1 could not be finished").arg(path);
-        return false;
-    }
-    return true;
-}
-
-QByteArray readingsCsv(const Record &r)
-{
-    const int decimals = readingDecimals(r.instrument);
-    const int loadDecimals = decimalsOf(r.instrument.e);
-    QStringList lines{QStringLiteral("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,"
-                                     "time,unit,mean,spread,reports,status,by")};
-    for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
-        for (const Point &p : r.points(phase)) {
-            // One line for each reading the point held, and one for a point not performed.
-            const auto line = [&](const std::optional<Reading> &reading, const QString &status) {
-                const PointResult res = reading ? resultOf(r, p, *reading) : resultOf(r, p);
-                const auto mass = [&](Micro m) { return reading ? formatMass(m, decimals, true) : QString(); };
-                const QStringList fields = {
-                    recordNumber(r), QString::number(r.revision), r.instrument.indexNo,
-                    phase == Phase::AsFound ? QStringLiteral("as found") : QStringLiteral("as left"),
-                    testName(p.test).toLower(), p.position, formatMass(p.load, loadDecimals, true),
-                    mass(reading ? reading->indication : 0), mass(res.error), formatMass(res.mpe, decimals, true),
-                    reading ? (res.pass ? QStringLiteral("pass") : QStringLiteral("fail")) : QString(),
-                    reading ? (reading->unstable ? QStringLiteral("yes") : QStringLiteral("no")) : QString(),
-                    reading ? reading->at.toUTC().toString(Qt::ISODateWithMs) : QString(), unitName(r.instrument.pounds),
-                    reading && reading->reports > 0 ? formatMass(reading->mean, 6, true) : QString(),
-                    reading && reading->reports > 0 ? formatMass(reading->spread, decimals, true) : QString(),
-                    reading && reading->reports > 0 ? QString::number(reading->reports) : QString(), status,
-                    reading ? reading->by : QString()};
-                QStringList quoted;
-                for (const QString &f : fields)
-                    quoted << csvField(f);
-                lines << quoted.join(QLatin1Char(','));
-            };
-            for (const PointChange &c : p.earlier)
-                line(c.reading, QStringLiteral("%1 %2 by %3%4")
-                                    .arg(c.change, c.at.toUTC().toString(Qt::ISODateWithMs), c.by,
-                                         c.reading ? QString() : QStringLiteral(" (not performed: %1)").arg(c.notPerformed)));
-            if (!p.notPerformed.isEmpty())
-                line(std::nullopt, QStringLiteral("not performed: ") + p.notPerformed);
-            else if (p.reading) {
-                const Adjustment *a = voidingAdjustment(r, phase, *p.reading);
-                line(p.reading, a ? QStringLiteral("void: before the adjustment at ") + a->at.toUTC().toString(Qt::ISODateWithMs)
-                                  : QStringLiteral("counted"));
-            }
-        }
-    }
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-}
-
-bool writeReadingsCsv(const Record &r, const QString &path, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(readingsCsv(r)) < 0 || !file.commit()) {
-        *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return printCertificate(r, writer, error);
 }
 
 } // namespace records

@@ -28,7 +28,7 @@ QString className(AccuracyClass c)
 
 QJsonObject Instrument::toJson() const
 {
-    return {{QStringLiteral("indexNo"), indexNo},
+    QJsonObject o{{QStringLiteral("indexNo"), indexNo},
             {QStringLiteral("makerModel"), makerModel},
             {QStringLiteral("location"), location},
             {QStringLiteral("class"), className(accuracy)},
@@ -38,6 +38,12 @@ QJsonObject Instrument::toJson() const
             {QStringLiteral("d"), d},
             {QStringLiteral("supports"), supports},
             {QStringLiteral("unit"), unitName(pounds)}};
+    // Keys added after version 1.1, only where they say something: earlier records stay as sealed.
+    if (!customer.isEmpty())
+        o.insert(QStringLiteral("customer"), customer);
+    if (!customerAddress.isEmpty())
+        o.insert(QStringLiteral("customerAddress"), customerAddress);
+    return o;
 }
 
 Instrument Instrument::fromJson(const QJsonObject &o)
@@ -46,6 +52,8 @@ Instrument Instrument::fromJson(const QJsonObject &o)
     i.indexNo = o.value(QStringLiteral("indexNo")).toString();
     i.makerModel = o.value(QStringLiteral("makerModel")).toString();
     i.location = o.value(QStringLiteral("location")).toString();
+    i.customer = o.value(QStringLiteral("customer")).toString();
+    i.customerAddress = o.value(QStringLiteral("customerAddress")).toString();
     i.accuracy = o.value(QStringLiteral("class")).toString() == QLatin1String("IIII") ? AccuracyClass::IIII
                                                                                        : AccuracyClass::III;
     i.max = o.value(QStringLiteral("max")).toInteger();

@@ -17,6 +17,8 @@ struct Instrument
     QString indexNo;
     QString makerModel;
     QString location;
+    QString customer;        // the owner the certificate is issued to
+    QString customerAddress;
     AccuracyClass accuracy = AccuracyClass::III;
     Micro max = 0;
     Micro min = 0;

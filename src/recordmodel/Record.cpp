@@ -1,6 +1,7 @@
 #include "Record.h"
 
 #include "TestPlan.h"
+#include "Uncertainty.h"
 
 #include <QUuid>
 #include <algorithm>
@@ -112,19 +113,25 @@ bool counts(const Record &r, Phase phase, const Point &p)
     return p.reading && !voidingAdjustment(r, phase, *p.reading);
 }
 
-PointResult resultOf(const Record &r, const Point &p, const Reading &reading)
+PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading &reading)
 {
     PointResult out;
     out.error = reading.indication - p.load;
     out.mpe = mpe(r.instrument, p.load, r.inService);
-    out.pass = magnitude(out.error) <= out.mpe && (r.format < 2 || !reading.unstable);
+    Micro guard = 0;
+    if (r.acceptance == Acceptance::Guarded) {
+        Point alone = p;
+        alone.reading = reading;
+        guard = expandedUncertainty(r, phase, alone).value_or(0);
+    }
+    out.pass = magnitude(out.error) + guard <= out.mpe && (r.format < 2 || !reading.unstable);
     return out;
 }
 
-PointResult resultOf(const Record &r, const Point &p)
+PointResult resultOf(const Record &r, Phase phase, const Point &p)
 {
     if (p.reading)
-        return resultOf(r, p, *p.reading);
+        return resultOf(r, phase, p, *p.reading);
     return {0, mpe(r.instrument, p.load, r.inService), false};
 }
 
@@ -155,7 +162,7 @@ bool phasePasses(const Record &r, Phase phase, bool *tested)
         if (!counts(r, phase, p))
             continue;
         any = true;
-        pass = pass && resultOf(r, p).pass;
+        pass = pass && resultOf(r, phase, p).pass;
     }
     if (const auto rep = repeatabilityOf(r, phase))
         pass = pass && rep->pass;
@@ -199,17 +206,29 @@ QString decisionRule(const Record &r)
                    "passes and nothing was adjusted. ADJUSTED: as left passes after an adjustment or a failed "
                    "as found. FAIL: as left fails.")
             .arg(className(r.instrument.accuracy), limits);
+    const QString acceptance =
+        r.acceptance == Acceptance::Guarded
+            ? QStringLiteral("Guarded acceptance (ILAC-G8, guard band w = U): a reading passes when |E| + U <= MPE")
+            : QStringLiteral("Simple acceptance (ILAC-G8): a reading passes when |E| <= MPE, U not deducted");
     return QStringLiteral(
-               "A reading passes when it was taken while the weight was stable and its error E = indication - "
-               "load is within the maximum permissible error at its load, |E| <= MPE; a reading taken while "
-               "the weight was unstable fails. Repeatability passes when the spread of its readings (largest "
-               "minus smallest) is within the MPE at its load. MPE of accuracy class %1 for %2 (OIML R 76-1). "
-               "Simple acceptance: the uncertainty of the calibration is not deducted from the MPE. Readings as "
-               "left taken before a later adjustment do not count; points not performed are listed and count "
-               "neither way. PASS: as found passes and nothing was adjusted. ADJUSTED: as left passes after an "
-               "adjustment or a failed as found. FAIL: the phase that decides (as left once adjusted or tested, "
-               "else as found) fails.")
-        .arg(className(r.instrument.accuracy), limits);
+               "%3. E = indication - load; MPE of accuracy class %1 for %2 (OIML R 76-1) at the load. A reading "
+               "taken while the weight was unstable fails; repeatability passes when its spread is within the MPE; "
+               "as-left readings taken before a later adjustment and points not performed do not count. PASS: as "
+               "found passes, nothing adjusted. ADJUSTED: as left passes after an adjustment or a failed as found. "
+               "FAIL: the deciding phase (as left once adjusted or tested, else as found) fails.")
+        .arg(className(r.instrument.accuracy), limits, acceptance);
+}
+
+QString acceptanceName(Acceptance a)
+{
+    return a == Acceptance::Guarded ? QStringLiteral("guarded acceptance") : QStringLiteral("simple acceptance");
+}
+
+QString conformity(const Record &r, Phase phase)
+{
+    bool tested = false;
+    const bool passes = phasePasses(r, phase, &tested);
+    return !tested ? QStringLiteral("not tested") : passes ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
 QString pointName(const Record &r, const Point &p)

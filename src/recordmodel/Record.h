@@ -22,6 +22,8 @@ namespace records {
 enum class Phase { AsFound, AsLeft };
 enum class Test { Weighing, Repeatability, Eccentricity };
 enum class Verdict { None, Pass, Adjusted, Fail, Discarded };
+// The decision rule (ILAC-G8): simple acceptance, |E| <= MPE; guarded acceptance, |E| + U <= MPE.
+enum class Acceptance { Simple, Guarded };
 
 inline constexpr int kRecordFormat = 2;
 
@@ -34,6 +36,7 @@ struct Reading
     Micro spread = 0; // of that second
     int reports = 0;  // in that second; 0 where not known (format 1)
     QString by{};     // the user type logged in ("001", "002"); empty in format 1
+    std::optional<Micro> expanded{}; // U (k = 2), sealed when the record closes
     bool operator==(const Reading &) const = default;
 };
 
@@ -79,8 +82,19 @@ struct Adjustment
 struct ReferenceWeights
 {
     QString setId;
-    QString weightClass;
+    QString weightClass; // an OIML R 111 class: E1 ... M3
     QString certificate;
+};
+
+// Who issues the certificate: the laboratory or service company, as the settings describe it.
+struct Provider
+{
+    QString name;
+    QString address;
+    QString accreditationBody;
+    QString accreditationNumber;
+    QByteArray logoPng; // the logo as a PNG image, at most a few hundred pixels wide; empty: none
+    bool operator==(const Provider &) const = default;
 };
 
 struct Record
@@ -92,7 +106,14 @@ struct Record
     Instrument instrument;
     QString userType; // the technician's user type at the login: "001" or "002"
     bool inService = false; // MPE in service (twice those of initial verification)
+    Acceptance acceptance = Acceptance::Simple;
     ReferenceWeights weights;
+    Provider provider;
+    QString technician;               // the technician's name
+    QString place;                    // where the instrument was calibrated
+    std::optional<Micro> temperatureStart; // degrees Celsius, in millionths
+    std::optional<Micro> temperatureEnd;
+    QStringList uncertaintyNotes;     // what stood in for missing tests, sealed when closed
     QDateTime openedAt;
     QDateTime closedAt; // invalid while open; the time of discarding for a discarded record
     QList<Point> asFound;
@@ -161,8 +182,9 @@ struct PointResult
     Micro mpe = 0;
     bool pass = false; // within the MPE, and stable (format 1: stability not asked)
 };
-PointResult resultOf(const Record &r, const Point &p); // the point's own reading, if any
-PointResult resultOf(const Record &r, const Point &p, const Reading &reading); // another one it held
+// pass: stable, and |E| within the MPE (|E| + U under guarded acceptance).
+PointResult resultOf(const Record &r, Phase phase, const Point &p); // the point's own reading, if any
+PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading &reading); // another one it held
 
 struct RepeatabilityResult
 {
@@ -184,6 +206,9 @@ bool phasePasses(const Record &r, Phase phase, bool *tested = nullptr);
 Phase decidingPhase(const Record &r);
 Verdict verdictOf(const Record &r);
 QString decisionRule(const Record &r);
+QString acceptanceName(Acceptance a);
+// Whether a phase was within the limits: "yes", "no" or "not tested".
+QString conformity(const Record &r, Phase phase);
 // Why a record cannot be closed yet, for the technician; empty when it can.
 QString closeRefusal(const Record &r);
 

@@ -43,6 +43,7 @@ QJsonObject readingJson(const Reading &r, int format)
         o.insert(QStringLiteral("spread"), r.spread);
         o.insert(QStringLiteral("reports"), r.reports);
         insertIf(o, !r.by.isEmpty(), QStringLiteral("by"), r.by);
+        insertIf(o, r.expanded.has_value(), QStringLiteral("U"), r.expanded.value_or(0));
     }
     return o;
 }
@@ -57,6 +58,8 @@ Reading readingFrom(const QJsonObject &o)
     r.spread = o.value(QStringLiteral("spread")).toInteger();
     r.reports = o.value(QStringLiteral("reports")).toInt();
     r.by = o.value(QStringLiteral("by")).toString();
+    if (o.contains(QStringLiteral("U")))
+        r.expanded = o.value(QStringLiteral("U")).toInteger();
     return r;
 }
 
@@ -85,6 +88,46 @@ QJsonArray pointsJson(const QList<Point> &points, int format)
         out.append(o);
     }
     return out;
+}
+
+// What format 2 added to a record: the decision rule, who and where, the temperatures, the
+// uncertainty's assumptions, the reason of a discarding.
+void insertVisitDetails(const Record &r, QJsonObject &o)
+{
+    insertIf(o, r.acceptance == Acceptance::Guarded, QStringLiteral("acceptance"), QStringLiteral("guarded"));
+    const Provider &p = r.provider;
+    if (p != Provider{})
+        o.insert(QStringLiteral("provider"), QJsonObject{{QStringLiteral("name"), p.name},
+                                                         {QStringLiteral("address"), p.address},
+                                                         {QStringLiteral("accreditationBody"), p.accreditationBody},
+                                                         {QStringLiteral("accreditationNumber"), p.accreditationNumber},
+                                                         {QStringLiteral("logo"), QString::fromLatin1(p.logoPng.toBase64())}});
+    insertIf(o, !r.technician.isEmpty(), QStringLiteral("technician"), r.technician);
+    insertIf(o, !r.place.isEmpty(), QStringLiteral("place"), r.place);
+    insertIf(o, r.temperatureStart.has_value(), QStringLiteral("temperatureStart"), r.temperatureStart.value_or(0));
+    insertIf(o, r.temperatureEnd.has_value(), QStringLiteral("temperatureEnd"), r.temperatureEnd.value_or(0));
+    insertIf(o, !r.uncertaintyNotes.isEmpty(), QStringLiteral("uncertaintyNotes"), QJsonArray::fromStringList(r.uncertaintyNotes));
+    insertIf(o, !r.discardReason.isEmpty(), QStringLiteral("discardReason"), r.discardReason);
+}
+
+void readVisitDetails(const QJsonObject &o, Record &r)
+{
+    r.acceptance = o.value(QStringLiteral("acceptance")).toString() == QLatin1String("guarded") ? Acceptance::Guarded
+                                                                                                 : Acceptance::Simple;
+    const QJsonObject p = o.value(QStringLiteral("provider")).toObject();
+    r.provider = {p.value(QStringLiteral("name")).toString(), p.value(QStringLiteral("address")).toString(),
+                  p.value(QStringLiteral("accreditationBody")).toString(),
+                  p.value(QStringLiteral("accreditationNumber")).toString(),
+                  QByteArray::fromBase64(p.value(QStringLiteral("logo")).toString().toLatin1())};
+    r.technician = o.value(QStringLiteral("technician")).toString();
+    r.place = o.value(QStringLiteral("place")).toString();
+    if (o.contains(QStringLiteral("temperatureStart")))
+        r.temperatureStart = o.value(QStringLiteral("temperatureStart")).toInteger();
+    if (o.contains(QStringLiteral("temperatureEnd")))
+        r.temperatureEnd = o.value(QStringLiteral("temperatureEnd")).toInteger();
+    for (const QJsonValue &note : o.value(QStringLiteral("uncertaintyNotes")).toArray())
+        r.uncertaintyNotes << note.toString();
+    r.discardReason = o.value(QStringLiteral("discardReason")).toString();
 }
 
 bool pointsFrom(const QJsonValue &v, int format, QList<Point> *out)
@@ -152,7 +195,8 @@ QJsonObject Record::toJson() const
                   {QStringLiteral("asLeft"), pointsJson(asLeft, format)},
                   {QStringLiteral("adjustments"), adjusted},
                   {QStringLiteral("verdict"), verdictName(verdict)}};
-    insertIf(o, format >= 2 && !discardReason.isEmpty(), QStringLiteral("discardReason"), discardReason);
+    if (format >= 2)
+        insertVisitDetails(*this, o);
     if (closed() && !discarded())
         o.insert(QStringLiteral("decisionRule"), decisionRule(*this));
     return o;
@@ -207,7 +251,7 @@ std::optional<Record> Record::fromJson(const QJsonObject &o, QString *why)
     if (r.format < 2 && r.verdict == Verdict::Discarded)
         r.verdict = Verdict::None;
     if (r.format >= 2)
-        r.discardReason = o.value(QStringLiteral("discardReason")).toString();
+        readVisitDetails(o, r);
     return r;
 }
 

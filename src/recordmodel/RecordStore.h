@@ -67,6 +67,7 @@ public:
 signals:
     void statusChanged();  // status() changed
     void historyChanged(); // history() has more to say (a server's list came)
+    void instrumentsChanged(); // instrument() knows a scale it did not (a server's description came)
 };
 
 } // namespace records

@@ -1,5 +1,7 @@
 #include "Visit.h"
 
+#include "Uncertainty.h"
+
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -169,7 +171,7 @@ QString Visit::whyKept() const
     return {};
 }
 
-QString Visit::start(const Instrument &described, const ReferenceWeights &weights, bool inService)
+QString Visit::start(const Instrument &described, const ReferenceWeights &weights, bool inService, Acceptance acceptance)
 {
     if (m_indexNo.isEmpty())
         return QStringLiteral("Log in to the scale first: a record is kept under the scale's Index No.");
@@ -193,6 +195,9 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
     }
     m_record = newRecord(instrument, m_userType, inService, m_now());
     m_record->weights = weights;
+    m_record->acceptance = acceptance;
+    m_record->provider = m_provider;
+    m_record->place = instrument.location;
     m_record->adjustments = std::exchange(m_beforeRecord, {});
     if (adjusted(*m_record))
         markUntestedAsFound(*m_record);
@@ -268,6 +273,27 @@ QString Visit::setInService(bool inService)
         if (r.inService != inService && hasReadings(r))
             return fixedFromFirstReading(QStringLiteral("The MPE limits"));
         r.inService = inService;
+        return QString();
+    });
+}
+
+QString Visit::setAcceptance(Acceptance acceptance)
+{
+    return edit([&](Record &r) {
+        if (r.acceptance != acceptance && hasReadings(r))
+            return fixedFromFirstReading(QStringLiteral("The decision rule and the MPE limits"));
+        r.acceptance = acceptance;
+        return QString();
+    });
+}
+
+QString Visit::setDetails(const Details &details)
+{
+    return edit([&](Record &r) {
+        r.technician = details.technician.simplified();
+        r.place = details.place.simplified();
+        r.temperatureStart = details.temperatureStart;
+        r.temperatureEnd = details.temperatureEnd;
         return QString();
     });
 }
@@ -394,6 +420,7 @@ QString Visit::close()
         if (const QString refused = closeRefusal(r); !refused.isEmpty())
             return refused;
         r.closedAt = m_now().toUTC();
+        sealUncertainty(r);
         r.verdict = verdictOf(r);
         r.sha256 = r.computeSha256();
         return QString();

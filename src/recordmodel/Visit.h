@@ -25,6 +25,8 @@ class Visit : public QObject
 public:
     explicit Visit(QObject *parent = nullptr);
 
+    // Who issues the certificates of the records started from now on.
+    void setProvider(const Provider &provider) { m_provider = provider; }
     // The store records go to (not owned); nullptr keeps them here.
     void setStore(RecordStore *store) { m_store = store; }
     RecordStore *store() const { return m_store; }
@@ -57,13 +59,24 @@ public:
 
     // Each returns "" on success, else why not, for the technician. Nothing replaces a record
     // that the store has not taken yet.
-    QString start(const Instrument &instrument, const ReferenceWeights &weights, bool inService);
+    QString start(const Instrument &instrument, const ReferenceWeights &weights, bool inService,
+                  Acceptance acceptance = Acceptance::Simple);
     QString show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
     QString correct();                         // a new revision of the closed record shown
     QString discard(const QString &reason);    // closes the open record without a verdict
     // Fixed from the first reading on.
     QString setWeights(const ReferenceWeights &weights);
     QString setInService(bool inService);
+    QString setAcceptance(Acceptance acceptance);
+    // Who, where and at what temperature (degrees Celsius), while the record is open.
+    struct Details
+    {
+        QString technician;
+        QString place;
+        std::optional<Micro> temperatureStart;
+        std::optional<Micro> temperatureEnd;
+    };
+    QString setDetails(const Details &details);
     QString setPoints(Phase phase, Test test, const QList<Point> &points); // only while the test is untouched
 
     // The reading a capture takes now: the latest report, with the mean, spread and count of the
@@ -116,6 +129,7 @@ private:
     bool m_serialWritten = false;
 
     QList<Adjustment> m_beforeRecord;
+    Provider m_provider;
     std::optional<Record> m_record;
     bool m_intact = true;
     bool m_unsaved = false;

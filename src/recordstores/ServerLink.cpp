@@ -2,6 +2,7 @@
 
 #include "SqlRows.h"
 
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -41,6 +42,9 @@ QList<QStringList> ServerLink::schemaSteps()
         // 2: the computer a record came from, and the history of a scale listed by an index.
         {QStringLiteral("ALTER TABLE service_records ADD COLUMN sent_from text"),
          QStringLiteral("CREATE INDEX service_records_by_scale ON service_records (index_no, opened_at DESC)")},
+        // 3: the scales as described (with their customers), so a second technician finds them.
+        {QStringLiteral("CREATE TABLE scale_instruments (index_no text PRIMARY KEY, body text NOT NULL, "
+                        "stored_by text NOT NULL DEFAULT current_user, stored_at timestamptz NOT NULL DEFAULT now())")},
     };
 }
 
@@ -180,6 +184,41 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
     while (q.next())
         out << summaryFromRow(q, QStringLiteral("server (%1)").arg(q.value(8).toString()));
     return out;
+}
+
+void ServerLink::sendInstruments(const QList<Instrument> &instruments)
+{
+    ensureOpen();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        fail(QStringLiteral("written"), cause(db.lastError()));
+    QSqlQuery upsert(db);
+    upsert.prepare(QStringLiteral("INSERT INTO scale_instruments (index_no, body) VALUES (?, ?) ON CONFLICT (index_no) DO UPDATE "
+                                  "SET body = EXCLUDED.body, stored_by = current_user, stored_at = now()"));
+    for (const Instrument &in : instruments) {
+        upsert.addBindValue(in.indexNo);
+        upsert.addBindValue(QString::fromUtf8(QJsonDocument(in.toJson()).toJson(QJsonDocument::Compact)));
+        if (!upsert.exec()) {
+            const QString why = cause(upsert.lastError());
+            db.rollback();
+            fail(QStringLiteral("written"), why);
+        }
+    }
+    if (!db.commit())
+        fail(QStringLiteral("written"), cause(db.lastError()));
+}
+
+std::optional<Instrument> ServerLink::instrument(const QString &indexNo)
+{
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT body FROM scale_instruments WHERE index_no = ?"));
+    q.addBindValue(indexNo);
+    if (!q.exec())
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    if (!q.next())
+        return std::nullopt;
+    return Instrument::fromJson(QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object());
 }
 
 std::optional<LoadedRecord> ServerLink::load(const QString &uuidOrNumber)

@@ -19,7 +19,7 @@ namespace records {
 class ServerLink
 {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kConnectTimeoutSeconds = 3;
 
     explicit ServerLink(ServerAddress address);
@@ -33,6 +33,9 @@ public:
     // one fails.
     void send(const QList<Record> &closed, QStringList *sent);
     QList<RecordSummary> history(const QString &indexNo);
+    // Instrument descriptions: the latest of each scale wins.
+    void sendInstruments(const QList<Instrument> &instruments);
+    std::optional<Instrument> instrument(const QString &indexNo);
     std::optional<LoadedRecord> load(const QString &uuidOrNumber);
 
     // The statements that make each schema version from the one before, oldest first.

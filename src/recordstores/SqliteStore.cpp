@@ -39,6 +39,8 @@ const QList<QStringList> kSchemaSteps = {
                     "BEGIN SELECT RAISE(ABORT, 'a closed record is never deleted'); END")},
     // 2: closed records waiting to go to a records server.
     {QStringLiteral("CREATE TABLE outbox (uuid TEXT PRIMARY KEY, queued_at TEXT NOT NULL)")},
+    // 3: instrument descriptions (with their customers) waiting for the server.
+    {QStringLiteral("CREATE TABLE instrument_outbox (index_no TEXT PRIMARY KEY, queued_at TEXT NOT NULL)")},
 };
 
 } // namespace
@@ -234,17 +236,47 @@ std::optional<LoadedRecord> SqliteStore::load(const QString &uuidOrNumber)
 
 void SqliteStore::queueForServer(const QString &uuid)
 {
-    ensureOpen();
-    Query(*this, QStringLiteral("written"), QStringLiteral("INSERT OR IGNORE INTO outbox (uuid, queued_at) VALUES (?, ?)"))
-        .bind(uuid)
-        .bind(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
-        .run();
+    queue(QStringLiteral("outbox (uuid"), uuid);
 }
 
 QStringList SqliteStore::waitingForServer()
 {
+    return waiting(QStringLiteral("SELECT uuid FROM outbox ORDER BY queued_at, uuid"));
+}
+
+void SqliteStore::sentToServer(const QStringList &uuids)
+{
+    dequeue(QStringLiteral("DELETE FROM outbox WHERE uuid = ?"), uuids);
+}
+
+void SqliteStore::queueInstrument(const QString &indexNo)
+{
+    queue(QStringLiteral("instrument_outbox (index_no"), indexNo);
+}
+
+QStringList SqliteStore::instrumentsWaiting()
+{
+    return waiting(QStringLiteral("SELECT index_no FROM instrument_outbox ORDER BY queued_at, index_no"));
+}
+
+void SqliteStore::instrumentsSent(const QStringList &indexNos)
+{
+    dequeue(QStringLiteral("DELETE FROM instrument_outbox WHERE index_no = ?"), indexNos);
+}
+
+void SqliteStore::queue(const QString &tableAndKey, const QString &key)
+{
     ensureOpen();
-    Query query(*this, QStringLiteral("read"), QStringLiteral("SELECT uuid FROM outbox ORDER BY queued_at, uuid"));
+    Query(*this, QStringLiteral("written"), QStringLiteral("INSERT OR IGNORE INTO %1, queued_at) VALUES (?, ?)").arg(tableAndKey))
+        .bind(key)
+        .bind(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+        .run();
+}
+
+QStringList SqliteStore::waiting(const QString &select)
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"), select);
     QSqlQuery &q = query.run();
     QStringList out;
     while (q.next())
@@ -252,16 +284,16 @@ QStringList SqliteStore::waitingForServer()
     return out;
 }
 
-void SqliteStore::sentToServer(const QStringList &uuids)
+void SqliteStore::dequeue(const QString &remove, const QStringList &keys)
 {
     ensureOpen();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         fail(QStringLiteral("written"), cause(db.lastError()));
     try {
-        Query remove(*this, QStringLiteral("written"), QStringLiteral("DELETE FROM outbox WHERE uuid = ?"));
-        for (const QString &uuid : uuids)
-            remove.bind(uuid).run();
+        Query query(*this, QStringLiteral("written"), remove);
+        for (const QString &key : keys)
+            query.bind(key).run();
     } catch (const StoreError &) {
         db.rollback();
         throw;

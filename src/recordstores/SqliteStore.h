@@ -14,7 +14,7 @@ namespace records {
 class SqliteStore : public RecordStore
 {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     explicit SqliteStore(const QString &path, QObject *parent = nullptr);
     ~SqliteStore() override;
@@ -30,6 +30,10 @@ public:
     void queueForServer(const QString &uuid);
     QStringList waitingForServer();
     void sentToServer(const QStringList &uuids);
+    // Instrument descriptions waiting for the server, by Index No.
+    void queueInstrument(const QString &indexNo);
+    QStringList instrumentsWaiting();
+    void instrumentsSent(const QStringList &indexNos);
 
     // The file's name in a data folder.
     static QString defaultPath(const QString &dataFolder);
@@ -37,6 +41,9 @@ public:
 private:
     class Query;
     void ensureOpen();
+    void queue(const QString &tableAndKey, const QString &key);
+    QStringList waiting(const QString &select);
+    void dequeue(const QString &remove, const QStringList &keys);
     [[noreturn]] void fail(const QString &doing, const QString &cause) const;
 
     QString m_path;

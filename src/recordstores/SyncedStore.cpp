@@ -59,6 +59,48 @@ void SyncedStore::save(const Record &record)
     sendWaiting();
 }
 
+void SyncedStore::saveInstrument(const Instrument &instrument)
+{
+    m_local.saveInstrument(instrument); // first, and exactly as without a server
+    m_local.queueInstrument(instrument.indexNo);
+    sendWaiting();
+}
+
+std::optional<Instrument> SyncedStore::instrument(const QString &indexNo)
+{
+    if (auto local = m_local.instrument(indexNo))
+        return local;
+    fetchInstrument(indexNo);
+    return std::nullopt;
+}
+
+void SyncedStore::fetchInstrument(const QString &indexNo)
+{
+    if (indexNo.isEmpty() || m_instrumentsAsked.contains(indexNo))
+        return;
+    m_instrumentsAsked.insert(indexNo);
+    auto *worker = static_cast<ServerWorker *>(m_worker);
+    QPointer<SyncedStore> self(this);
+    QMetaObject::invokeMethod(worker, [worker, indexNo, self] {
+        std::optional<Instrument> found;
+        try {
+            found = worker->link().instrument(indexNo);
+        } catch (const StoreError &) {
+            // not reached: this computer's description alone, as without a server
+        }
+        QMetaObject::invokeMethod(self, [self, found] {
+            if (!self || !found)
+                return;
+            try {
+                self->m_local.saveInstrument(*found); // not queued: it came from the server
+            } catch (const StoreError &) {
+                return;
+            }
+            emit self->instrumentsChanged();
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
 void SyncedStore::sendWaiting()
 {
     if (m_sending) {
@@ -66,10 +108,14 @@ void SyncedStore::sendWaiting()
         return;
     }
     QList<Record> batch;
+    QList<Instrument> instruments;
     try {
         for (const QString &uuid : m_local.waitingForServer())
             if (const auto loaded = m_local.load(uuid); loaded && loaded->record.closed() && loaded->intact)
                 batch << loaded->record;
+        for (const QString &indexNo : m_local.instrumentsWaiting())
+            if (const auto described = m_local.instrument(indexNo))
+                instruments << *described;
     } catch (const StoreError &e) {
         m_serverError = e.message; // this computer's file: the window says so already
         return;
@@ -78,34 +124,40 @@ void SyncedStore::sendWaiting()
         m_waiting = int(batch.size());
         emit statusChanged();
     }
-    if (batch.isEmpty()) {
+    if (batch.isEmpty() && instruments.isEmpty()) {
         m_retry.stop(); // nothing waits: no timer
         return;
     }
     m_sending = true;
     auto *worker = static_cast<ServerWorker *>(m_worker);
     QPointer<SyncedStore> self(this);
-    QMetaObject::invokeMethod(worker, [worker, batch, self] {
-        QStringList sent;
+    QMetaObject::invokeMethod(worker, [worker, batch, instruments, self] {
+        QStringList sent, sentInstruments;
         QString error;
         try {
+            worker->link().sendInstruments(instruments);
+            for (const Instrument &in : instruments)
+                sentInstruments << in.indexNo;
             worker->link().send(batch, &sent);
         } catch (const StoreError &e) {
             error = e.message;
         }
-        QMetaObject::invokeMethod(self, [self, sent, error] {
+        QMetaObject::invokeMethod(self, [self, sent, sentInstruments, error] {
             if (self)
-                self->onSent(sent, error);
+                self->onSent(sent, sentInstruments, error);
         }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
 }
 
-void SyncedStore::onSent(const QStringList &sent, const QString &error)
+void SyncedStore::onSent(const QStringList &sent, const QStringList &sentInstruments, const QString &error)
 {
     m_sending = false;
+    bool instrumentsWait = false;
     try {
         m_local.sentToServer(sent);
+        m_local.instrumentsSent(sentInstruments);
         m_waiting = int(m_local.waitingForServer().size());
+        instrumentsWait = !m_local.instrumentsWaiting().isEmpty();
     } catch (const StoreError &e) {
         m_waiting = 0; // this computer's file failed; those records go with the next sending
         Q_UNUSED(e);
@@ -113,7 +165,7 @@ void SyncedStore::onSent(const QStringList &sent, const QString &error)
     m_serverError = error;
     if (!sent.isEmpty())
         m_serverHistory.clear(); // the lists now hold these too
-    if (m_waiting > 0 && !error.isEmpty())
+    if ((m_waiting > 0 || instrumentsWait) && !error.isEmpty())
         m_retry.start(m_retryMs);
     else
         m_retry.stop();

@@ -1,7 +1,7 @@
 #pragma once
 // Records kept offline first for a service team: every record goes to the SQLite file on this
-// computer exactly as without a server, and each closed record then goes to the team's PostgreSQL
-// server, in the background, when it answers: at once, with the next record, at start-up
+// computer exactly as without a server, and each closed record (and each instrument description)
+// then goes to the team's PostgreSQL server, in the background, when it answers: at once, with the next record, at start-up
 // (sendWaiting) and every few minutes while records wait (no timer while none waits). A record
 // the server cannot take waits here; nothing blocks the window for it.
 //
@@ -32,8 +32,10 @@ public:
     ~SyncedStore() override;
 
     QString location() const override { return m_local.location(); }
-    std::optional<Instrument> instrument(const QString &indexNo) override { return m_local.instrument(indexNo); }
-    void saveInstrument(const Instrument &instrument) override { m_local.saveInstrument(instrument); }
+    // From this computer; a scale described on another is asked of the server in the background
+    // (instrumentsChanged() when it comes).
+    std::optional<Instrument> instrument(const QString &indexNo) override;
+    void saveInstrument(const Instrument &instrument) override;
     void save(const Record &record) override;
     QList<RecordSummary> history(const QString &indexNo) override;
     // From this computer, else from the server (waiting for it at most its time-out).
@@ -44,7 +46,8 @@ public:
     void setRetryInterval(int ms) { m_retryMs = ms; }
 
 private:
-    void onSent(const QStringList &sent, const QString &error);
+    void onSent(const QStringList &sent, const QStringList &sentInstruments, const QString &error);
+    void fetchInstrument(const QString &indexNo);
     void fetchHistory(const QString &indexNo);
 
     SqliteStore m_local;
@@ -64,6 +67,7 @@ private:
     };
     QHash<QString, ServerHistory> m_serverHistory; // by Index No., as the server last gave it
     QSet<QString> m_fetching;
+    QSet<QString> m_instrumentsAsked; // of the server, once a run each
 };
 
 } // namespace records

@@ -14,6 +14,8 @@ InstrumentForm::InstrumentForm(QWidget *parent) : QWidget(parent)
     indexNo = new QLabel(this);
     makerModel = new QLineEdit(this);
     location = new QLineEdit(this);
+    customer = new QLineEdit(this);
+    customerAddress = new QLineEdit(this);
     accuracyClass = new QComboBox(this);
     accuracyClass->addItems({QStringLiteral("III"), QStringLiteral("IIII")});
     unit = new QComboBox(this);
@@ -41,7 +43,15 @@ InstrumentForm::InstrumentForm(QWidget *parent) : QWidget(parent)
     add(3, 1, QStringLiteral("Min"), min);
     add(4, 0, QStringLiteral("e"), scaleInterval);
     add(4, 1, QStringLiteral("d (= e)"), displayInterval);
-    grid->setRowStretch(5, 1);
+    const auto wide = [&](int row, const QString &text, QWidget *field) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1, 1, 3);
+    };
+    wide(5, QStringLiteral("Customer"), customer);
+    wide(6, QStringLiteral("Address"), customerAddress);
+    grid->setRowStretch(7, 1);
     showIndexNo({});
 }
 
@@ -60,6 +70,8 @@ void InstrumentForm::fill(const Instrument &in)
     const int decimals = qMax(decimalsOf(in.e), decimalsOf(in.d));
     makerModel->setText(in.makerModel);
     location->setText(in.location);
+    customer->setText(in.customer);
+    customerAddress->setText(in.customerAddress);
     accuracyClass->setCurrentIndex(in.accuracy == AccuracyClass::III ? 0 : 1);
     setUnit(in.pounds);
     max->setText(formatMass(in.max, decimalsOf(in.e)));
@@ -74,6 +86,8 @@ std::optional<Instrument> InstrumentForm::read(QString *wrong) const
     Instrument in;
     in.makerModel = makerModel->text().trimmed();
     in.location = location->text().trimmed();
+    in.customer = customer->text().simplified();
+    in.customerAddress = customerAddress->text().simplified();
     in.accuracy = accuracyClass->currentIndex() == 0 ? AccuracyClass::III : AccuracyClass::IIII;
     in.pounds = unit->currentIndex() == 1;
     in.supports = supports->value();
@@ -94,7 +108,7 @@ std::optional<Instrument> InstrumentForm::read(QString *wrong) const
 
 void InstrumentForm::setEditable(bool editable)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{makerModel, location, accuracyClass, unit, max, min, scaleInterval,
+    for (QWidget *w : std::initializer_list<QWidget *>{makerModel, location, customer, customerAddress, accuracyClass, unit, max, min, scaleInterval,
                                                        displayInterval, supports})
         w->setEnabled(editable);
 }

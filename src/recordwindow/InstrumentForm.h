@@ -28,6 +28,8 @@ public:
     QLabel *indexNo;
     QLineEdit *makerModel;
     QLineEdit *location;
+    QLineEdit *customer;
+    QLineEdit *customerAddress;
     QComboBox *accuracyClass;
     QComboBox *unit;
     QLineEdit *max;

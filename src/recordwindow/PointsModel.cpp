@@ -96,7 +96,7 @@ QString PointsModel::resultText(const Record &r, const Point &p) const
     if (const Adjustment *a = voidingAdjustment(r, m_phase, *p.reading))
         return QStringLiteral("before the adjustment at %1: take it again")
             .arg(a->at.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
-    QString text = resultOf(r, p).pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
+    QString text = resultOf(r, m_phase, p).pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
     if (p.reading->unstable)
         text += QStringLiteral(" (unstable)");
     if (!p.earlier.isEmpty())
@@ -111,7 +111,7 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
         return {};
     const Record &r = *m_visit.record();
     const bool counted = counts(r, m_phase, *p);
-    const PointResult res = resultOf(r, *p);
+    const PointResult res = resultOf(r, m_phase, *p);
     if (role == Qt::ForegroundRole) {
         if (p->reading && !counted)
             return QBrush(QColor(128, 128, 128)); // void: shown greyed until taken again

@@ -4,6 +4,7 @@
 #include "FileDialog.h"
 #include "InputBox.h"
 #include "MsgBox.h"
+#include "PrintDialog.h"
 #include "WindowPlacement.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -69,7 +71,8 @@ void RecordWindow::createControls()
     instrument = new InstrumentForm(tabs);
     history = new HistoryPanel(tabs);
     tabs->addTab(instrument, QStringLiteral("&Instrument"));
-    tabs->addTab(createVisitTab(), QStringLiteral("&Visit"));
+    visitForm = new VisitForm(tabs);
+    tabs->addTab(visitForm, QStringLiteral("&Visit"));
     tabs->addTab(history, QStringLiteral("&History"));
     left->addWidget(tabs);
     live = new LiveWeightBox(m_visit, this);
@@ -90,11 +93,14 @@ void RecordWindow::createControls()
     auto *bottom = new QHBoxLayout;
     closeRecord = button(QStringLiteral("Close &record"), this);
     certificate = button(QStringLiteral("C&ertificate..."), this);
+    print = button(QStringLiteral("Print..."), this);
+    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    print->setToolTip(QStringLiteral("Print the certificate (%1)").arg(print->shortcut().toString(QKeySequence::NativeText)));
     csv = button(QStringLiteral("C&SV..."), this);
     exportRecord = button(QStringLiteral("E&xport..."), this);
     saveAgain = button(QStringLiteral("Save a&gain"), this);
     saveAgain->hide(); // while the store takes every change
-    for (QPushButton *b : {closeRecord, certificate, csv, exportRecord, saveAgain})
+    for (QPushButton *b : {closeRecord, certificate, print, csv, exportRecord, saveAgain})
         bottom->addWidget(b);
     outer->addLayout(bottom);
     storeStatus = new QLabel(this);
@@ -110,61 +116,58 @@ void RecordWindow::createControls()
 
 void RecordWindow::connectActions()
 {
-    connect(newRecord, &QPushButton::clicked, this, &RecordWindow::startRecord);
-    connect(discard, &QPushButton::clicked, this, &RecordWindow::discardRecord);
+    connect(visitForm->newRecord, &QPushButton::clicked, this, &RecordWindow::startRecord);
+    connect(visitForm->discard, &QPushButton::clicked, this, &RecordWindow::discardRecord);
     connect(closeRecord, &QPushButton::clicked, this, &RecordWindow::closeTheRecord);
     connect(certificate, &QPushButton::clicked, this, &RecordWindow::writeCertificate);
+    connect(print, &QPushButton::clicked, this, &RecordWindow::printTheCertificate);
     connect(csv, &QPushButton::clicked, this, &RecordWindow::writeCsv);
     connect(exportRecord, &QPushButton::clicked, this, &RecordWindow::exportJson);
     connect(saveAgain, &QPushButton::clicked, &m_visit, &Visit::saveNow);
     connect(history, &HistoryPanel::openRequested, this, &RecordWindow::openChosen);
     connect(history->correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
-    connect(limits, &QComboBox::activated, this, [this](int index) {
-        if (m_visit.record() && !m_visit.readOnly())
-            if (const QString why = m_visit.setInService(index == 1); !why.isEmpty())
-                complain(why);
-    });
-    for (QLineEdit *w : {weightSet, weightClass, weightCertificate})
-        connect(w, &QLineEdit::editingFinished, this, [this] {
-            if (m_visit.record() && !m_visit.readOnly() && !hasReadings(*m_visit.record()))
-                m_visit.setWeights(weightsFromFields());
-        });
+    connect(visitForm, &VisitForm::limitsChosen, this, &RecordWindow::chooseLimits);
+    connect(visitForm, &VisitForm::weightsEdited, this, &RecordWindow::editWeights);
+    connect(visitForm, &VisitForm::detailsEdited, this, &RecordWindow::editDetails);
 }
 
-QWidget *RecordWindow::createVisitTab()
+void RecordWindow::chooseLimits()
 {
-    // The visit: limits and reference weights, fixed from the first reading on; the record.
-    auto *page = new QWidget(this);
-    auto *visitGrid = new QGridLayout(page);
-    limits = new QComboBox(page);
-    limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
-    weightSet = new QLineEdit(page);
-    weightSet->setPlaceholderText(QStringLiteral("set id"));
-    weightClass = new QLineEdit(page);
-    weightClass->setPlaceholderText(QStringLiteral("class, e.g. M1"));
-    weightCertificate = new QLineEdit(page);
-    weightCertificate->setPlaceholderText(QStringLiteral("certificate number"));
-    auto *limitsLabel = new QLabel(QStringLiteral("MPE limits"), page);
-    limitsLabel->setBuddy(limits);
-    auto *weightsLabel = new QLabel(QStringLiteral("Reference weights"), page);
-    weightsLabel->setBuddy(weightSet);
-    newRecord = button(QStringLiteral("Ne&w record"), page);
-    discard = button(QStringLiteral("&Discard..."), page);
-    visitGrid->addWidget(limitsLabel, 0, 0);
-    visitGrid->addWidget(limits, 0, 1, 1, 2);
-    visitGrid->addWidget(weightsLabel, 1, 0);
-    auto *weights = new QHBoxLayout;
-    weights->addWidget(weightSet);
-    weights->addWidget(weightClass);
-    weights->addWidget(weightCertificate);
-    visitGrid->addLayout(weights, 1, 1, 1, 2);
-    auto *actions = new QHBoxLayout;
-    actions->addWidget(newRecord);
-    actions->addWidget(discard);
-    actions->addStretch();
-    visitGrid->addLayout(actions, 2, 0, 1, 3);
-    visitGrid->setRowStretch(3, 1);
-    return page;
+    if (!m_visit.record() || m_visit.readOnly())
+        return;
+    QString why = m_visit.setInService(visitForm->inService());
+    if (why.isEmpty())
+        why = m_visit.setAcceptance(visitForm->acceptance());
+    if (!why.isEmpty()) {
+        visitForm->fill(*m_visit.record());
+        complain(why);
+    }
+}
+
+void RecordWindow::editWeights()
+{
+    if (m_visit.record() && !m_visit.readOnly() && !hasReadings(*m_visit.record()))
+        m_visit.setWeights(visitForm->weights());
+}
+
+void RecordWindow::editDetails()
+{
+    if (visitForm->technician->isModified()) {
+        visitForm->technician->setModified(false);
+        emit technicianNamed(visitForm->technician->text().simplified());
+    }
+    if (!m_visit.record() || m_visit.readOnly())
+        return;
+    QString wrong;
+    if (const auto details = visitForm->details(&wrong))
+        m_visit.setDetails(*details);
+    else
+        complain(wrong);
+}
+
+void RecordWindow::setTechnician(const QString &name)
+{
+    visitForm->technician->setText(name);
 }
 
 void RecordWindow::setStore(RecordStore *store)
@@ -176,6 +179,7 @@ void RecordWindow::setStore(RecordStore *store)
     if (store) {
         connect(store, &RecordStore::statusChanged, this, &RecordWindow::refreshServerState);
         connect(store, &RecordStore::historyChanged, this, &RecordWindow::refreshHistory);
+        connect(store, &RecordStore::instrumentsChanged, this, &RecordWindow::onScaleChanged);
     }
     refreshServerState();
 }
@@ -265,11 +269,6 @@ void RecordWindow::showEvent(QShowEvent *event)
     showScale();
 }
 
-ReferenceWeights RecordWindow::weightsFromFields() const
-{
-    return {weightSet->text().trimmed(), weightClass->text().trimmed(), weightCertificate->text().trimmed()};
-}
-
 void RecordWindow::complain(const QString &why)
 {
     platform::MsgBox(why, platform::vbOKOnly | platform::vbExclamation, windowTitle());
@@ -281,11 +280,10 @@ void RecordWindow::refreshRecord()
     const bool editable = r && !m_visit.readOnly();
     const bool exportable = r && m_visit.intact();
     instrument->setEditable(!editable);
-    for (QWidget *w : std::initializer_list<QWidget *>{limits, weightSet, weightClass, weightCertificate})
-        w->setEnabled(!r || (editable && !hasReadings(*r)));
+    visitForm->setEditable(!r || (editable && !hasReadings(*r)), editable);
     closeRecord->setEnabled(editable);
-    discard->setEnabled(editable);
     certificate->setEnabled(exportable && r->closed() && !r->discarded());
+    print->setEnabled(certificate->isEnabled());
     csv->setEnabled(exportable);
     exportRecord->setEnabled(r.has_value());
     history->correct->setEnabled(exportable && r->closed() && !r->discarded());
@@ -296,10 +294,7 @@ void RecordWindow::refreshRecord()
         return;
     }
     instrument->fill(r->instrument);
-    limits->setCurrentIndex(r->inService ? 1 : 0);
-    weightSet->setText(r->weights.setId);
-    weightClass->setText(r->weights.weightClass);
-    weightCertificate->setText(r->weights.certificate);
+    visitForm->fill(*r);
     refreshRecordState(*r);
     for (const Adjustment &a : r->adjustments)
         adjustments->addItem(localTime(a.at, "HH:mm:ss") + QStringLiteral("  ") + a.text
@@ -349,8 +344,16 @@ void RecordWindow::startRecord()
     const auto described = instrument->read(&wrong);
     if (!described)
         return complain(QStringLiteral("Enter %1 as a number (at most six decimals).").arg(wrong));
-    if (const QString why = m_visit.start(*described, weightsFromFields(), limits->currentIndex() == 1); !why.isEmpty())
+    const auto details = visitForm->details(&wrong);
+    if (!details)
+        return complain(wrong);
+    if (const QString why = m_visit.start(*described, visitForm->weights(), visitForm->inService(), visitForm->acceptance());
+        !why.isEmpty())
         return complain(why);
+    Visit::Details given = *details;
+    if (given.place.isEmpty())
+        given.place = described->location;
+    m_visit.setDetails(given);
     tests->showTable(Phase::AsFound, Test::Weighing);
     tests->test->setFocus();
     refreshHistory();
@@ -409,7 +412,23 @@ void RecordWindow::writeCertificate()
                                                 QStringLiteral("certificate-%1.pdf").arg(recordNumber(*r)),
                                                 QStringLiteral("PDF (*.pdf)"));
     QString error;
-    if (!path.isEmpty() && !records::writeCertificate(*r, path, &error))
+    if (!path.isEmpty() && !records::writeCertificate(*r, path, &error, m_paper))
+        complain(error);
+}
+
+void RecordWindow::printTheCertificate()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(m_paper));
+    printer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
+    printer.setDocName(QStringLiteral("Calibration certificate %1").arg(recordNumber(*r)));
+    if (!choosePrinter(printer, this))
+        return;
+    QString error;
+    if (!printCertificate(*r, printer, &error))
         complain(error);
 }
 

@@ -13,8 +13,10 @@
 #include "LiveWeightBox.h"
 #include "RecordStore.h"
 #include "TestsPanel.h"
+#include "VisitForm.h"
 #include "Visit.h"
 
+#include <QPageSize>
 #include <QWidget>
 
 class QComboBox;
@@ -35,6 +37,10 @@ public:
     void setStore(records::RecordStore *store);
     // Why records do not go to the team's server (an address that cannot be used), for the window.
     void setServerNote(const QString &note);
+    // The technician's name as this computer remembers it; technicianNamed() when it is edited.
+    void setTechnician(const QString &name);
+    // The paper of certificates written as PDF.
+    void setPaper(QPageSize::PageSizeId paper) { m_paper = paper; }
 
     records::Visit &visit() { return m_visit; }
 
@@ -52,12 +58,7 @@ public:
     // ---- Controls, for the keyboard and for tests ----
     QTabWidget *tabs;
     InstrumentForm *instrument;
-    QComboBox *limits; // initial verification or in service
-    QLineEdit *weightSet;
-    QLineEdit *weightClass;
-    QLineEdit *weightCertificate;
-    QPushButton *newRecord;
-    QPushButton *discard;
+    VisitForm *visitForm;
     HistoryPanel *history;
     LiveWeightBox *live;
     TestsPanel *tests;
@@ -65,11 +66,15 @@ public:
     QLabel *recordState;
     QPushButton *closeRecord;
     QPushButton *certificate;
+    QPushButton *print;
     QPushButton *csv;
     QPushButton *exportRecord;
     QPushButton *saveAgain;
     QLabel *storeStatus;
     QLabel *serverStatus; // where records go, and where they wait while the server does not answer
+
+signals:
+    void technicianNamed(const QString &name);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -77,7 +82,6 @@ protected:
 private:
     void createControls();
     void connectActions();
-    QWidget *createVisitTab();
     void onScaleChanged();
     void showScale();
     void refreshRecord();
@@ -85,13 +89,16 @@ private:
     void refreshHistory();
     void refreshStoreState();
     void refreshServerState();
-    records::ReferenceWeights weightsFromFields() const;
+    void chooseLimits();
+    void editWeights();
+    void editDetails();
     void complain(const QString &why);
 
     void startRecord();
     void discardRecord();
     void closeTheRecord();
     void writeCertificate();
+    void printTheCertificate();
     void writeCsv();
     void exportJson();
     void openChosen();
@@ -103,4 +110,5 @@ private:
     QString m_serverNote;
     QRect m_kept;
     bool m_placed = false;
+    QPageSize::PageSizeId m_paper = QPageSize::A4;
 };

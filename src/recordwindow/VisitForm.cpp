@@ -1,0 +1,125 @@
+#include "VisitForm.h"
+
+#include "WeightClasses.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace records;
+
+VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
+{
+    auto *grid = new QGridLayout(this);
+    limits = new QComboBox(this);
+    limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
+    decisionRule = new QComboBox(this);
+    decisionRule->addItems({QStringLiteral("Simple acceptance: |E| <= MPE"), QStringLiteral("Guarded acceptance: |E| + U <= MPE")});
+    weightSet = new QLineEdit(this);
+    weightSet->setPlaceholderText(QStringLiteral("set id"));
+    weightClass = new QComboBox(this);
+    weightClass->addItems(weightClassNames());
+    weightClass->setCurrentText(QStringLiteral("M1"));
+    weightCertificate = new QLineEdit(this);
+    weightCertificate->setPlaceholderText(QStringLiteral("certificate number"));
+    technician = new QLineEdit(this);
+    technician->setPlaceholderText(QStringLiteral("your name, for the certificate"));
+    place = new QLineEdit(this);
+    place->setPlaceholderText(QStringLiteral("where the scale stands (its location)"));
+    temperatureStart = new QLineEdit(this);
+    temperatureEnd = new QLineEdit(this);
+    newRecord = new QPushButton(QStringLiteral("Ne&w record"), this);
+    discard = new QPushButton(QStringLiteral("&Discard..."), this);
+    const auto row = [&](int at, const QString &text, QWidget *field, QWidget *second = nullptr, QWidget *third = nullptr) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(field);
+        grid->addWidget(label, at, 0);
+        auto *fields = new QHBoxLayout;
+        for (QWidget *w : {field, second, third})
+            if (w)
+                fields->addWidget(w);
+        grid->addLayout(fields, at, 1);
+    };
+    row(0, QStringLiteral("MPE limits"), limits);
+    row(1, QStringLiteral("Decision rule"), decisionRule);
+    row(2, QStringLiteral("Reference weights"), weightSet, weightClass, weightCertificate);
+    row(3, QStringLiteral("Technician"), technician);
+    row(4, QStringLiteral("Place"), place);
+    row(5, QStringLiteral("Temperature / \u00b0C"), temperatureStart, new QLabel(QStringLiteral("at the start, at the end"), this),
+        temperatureEnd);
+    auto *actions = new QHBoxLayout;
+    for (QPushButton *b : {newRecord, discard}) {
+        b->setAutoDefault(false);
+        actions->addWidget(b);
+    }
+    actions->addStretch();
+    grid->addLayout(actions, 6, 0, 1, 2);
+    grid->setRowStretch(7, 1);
+
+    connect(limits, &QComboBox::activated, this, &VisitForm::limitsChosen);
+    connect(decisionRule, &QComboBox::activated, this, &VisitForm::limitsChosen);
+    connect(weightClass, &QComboBox::activated, this, &VisitForm::weightsEdited);
+    for (QLineEdit *w : {weightSet, weightCertificate})
+        connect(w, &QLineEdit::editingFinished, this, &VisitForm::weightsEdited);
+    for (QLineEdit *w : {technician, place, temperatureStart, temperatureEnd})
+        connect(w, &QLineEdit::editingFinished, this, &VisitForm::detailsEdited);
+}
+
+void VisitForm::fill(const Record &r)
+{
+    limits->setCurrentIndex(r.inService ? 1 : 0);
+    decisionRule->setCurrentIndex(r.acceptance == Acceptance::Guarded ? 1 : 0);
+    weightSet->setText(r.weights.setId);
+    if (weightClass->findText(r.weights.weightClass) < 0 && !r.weights.weightClass.isEmpty())
+        weightClass->addItem(r.weights.weightClass); // as an earlier version kept it
+    weightClass->setCurrentText(r.weights.weightClass);
+    weightCertificate->setText(r.weights.certificate);
+    if (!r.technician.isEmpty() || r.closed())
+        technician->setText(r.technician);
+    place->setText(r.place);
+    const auto celsius = [](const std::optional<Micro> &t) { return t ? formatMass(*t, 1) : QString(); };
+    temperatureStart->setText(celsius(r.temperatureStart));
+    temperatureEnd->setText(celsius(r.temperatureEnd));
+}
+
+void VisitForm::setEditable(bool beforeReadings, bool open)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{limits, decisionRule, weightSet, weightClass, weightCertificate})
+        w->setEnabled(beforeReadings);
+    for (QWidget *w : std::initializer_list<QWidget *>{technician, place, temperatureStart, temperatureEnd})
+        w->setEnabled(open);
+    discard->setEnabled(open);
+}
+
+bool VisitForm::inService() const
+{
+    return limits->currentIndex() == 1;
+}
+
+Acceptance VisitForm::acceptance() const
+{
+    return decisionRule->currentIndex() == 1 ? Acceptance::Guarded : Acceptance::Simple;
+}
+
+ReferenceWeights VisitForm::weights() const
+{
+    return {weightSet->text().trimmed(), weightClass->currentText(), weightCertificate->text().trimmed()};
+}
+
+std::optional<Visit::Details> VisitForm::details(QString *wrong) const
+{
+    Visit::Details d{technician->text(), place->text(), {}, {}};
+    for (auto [edit, into] : {std::pair(temperatureStart, &d.temperatureStart), std::pair(temperatureEnd, &d.temperatureEnd)}) {
+        if (edit->text().trimmed().isEmpty())
+            continue;
+        *into = parseMass(edit->text());
+        if (!*into || **into < -50 * kMicro || **into > 80 * kMicro) {
+            *wrong = QStringLiteral("\"%1\" is not a temperature in degrees Celsius (-50 to 80).").arg(edit->text());
+            return std::nullopt;
+        }
+    }
+    return d;
+}
