@@ -13,6 +13,8 @@
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -110,5 +112,15 @@ int main(int argc, char *argv[])
         out << "(the record window was not exposed)" << Qt::endl;
     QTest::qWait(1000);
     measure(out, "+ record", seconds, w.m_framesDispatched);
+
+    // Auto capture on, over a record of the instrument: every report looked at, the big readout.
+    record.instrument->max->setText(QStringLiteral("150"));
+    record.instrument->min->setText(QStringLiteral("1"));
+    record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+    record.instrument->displayInterval->setText(QStringLiteral("0.05"));
+    record.visitForm->newRecord->click();
+    record.tests->autoCapture->setChecked(true);
+    QTest::qWait(1000);
+    measure(out, "+ auto capture", seconds, w.m_framesDispatched);
     return 0;
 }

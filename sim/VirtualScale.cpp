@@ -1,5 +1,7 @@
 #include "VirtualScale.h"
 
+#include <utility>
+
 #include "Frame.h"
 
 #include <QDateTime>
@@ -96,6 +98,8 @@ void VirtualScale::onFrame(const QByteArray &codeAndPayload)
         return;
     }
     saveState();
+    if (m_model.loggedIn() && !std::exchange(m_everLoggedIn, true))
+        emit firstLogin();
     if (m_faults.delayMs > 0)
         QTimer::singleShot(m_faults.delayMs, this, [this, r = *reply] { send(r); });
     else

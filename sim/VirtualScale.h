@@ -36,6 +36,9 @@ public:
     void changeModeAtKeys(bool automatic);
     bool saveState() const;
 
+signals:
+    void firstLogin(); // the first login the scale accepted
+
 private:
     void onReceived(const QByteArray &bytes);
     void onFrame(const QByteArray &codeAndPayload);
@@ -55,6 +58,7 @@ private:
     quint64 m_reportsDue = 0;    // since m_reportClock started
     quint64 m_reportsSent = 0;
     quint64 m_framesSent = 0;
+    bool m_everLoggedIn = false;
 };
 
 } // namespace sim

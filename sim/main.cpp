@@ -15,6 +15,8 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <chrono>
+#include <functional>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -28,6 +30,8 @@ const char *kCommands =
     "                       default), fl, rl, rr, fr (front/rear left/right), s1 to s16\n"
     "  mode auto|manual     change the calibration mode at the device's keys (sends BA)\n"
     "  rate <n>             live weight reports per second while logged in (0: none)\n"
+    "  script <file>        play a script: lines 'at <seconds> <command>', seconds from the\n"
+    "                       first login (or from now when logged in already)\n"
     "  unplug | plug        pull the cable / put it back\n"
     "  quit                 end (the COM<n> link is removed)\n";
 
@@ -83,10 +87,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption settleOpt("settle-ms", "A new load settles over this time instead of jumping (default 300).", "ms", "300");
     const QCommandLineOption capacityOpt("capacity", "The platform's capacity in kg (default 150).", "kg", "150");
     const QCommandLineOption linearityOpt("linearity", "Linearity error at capacity, growing with the square of the load; a two-point calibration cannot remove it (default 0).", "kg", "0");
+    const QCommandLineOption scriptOpt("script", "Play the technician: the commands of FILE at their times, lines 'at SECONDS load KG [POSITION]' "
+                                         "(any command above; # begins a comment), SECONDS from the first login.", "file");
     const QCommandLineOption eccentricityOpt("eccentricity", "Errors of a third of the capacity placed off the centre, e.g. fl=0.03,rr=-0.02.", "position=kg,...");
     parser.addOptions({portOpt, dirOpt, deviceOpt, rateOpt, serialOpt, pass1Opt, pass2Opt, loadOpt, stateOpt,
                        noReplyOpt, delayOpt, badOpt, noiseOpt, seedOpt, quietOpt, settleOpt, capacityOpt,
-                       linearityOpt, eccentricityOpt});
+                       linearityOpt, eccentricityOpt, scriptOpt});
     parser.process(app);
 
     // An option's number from low to high (a whole one where `whole`), else a word and the end.
@@ -182,7 +188,40 @@ int main(int argc, char *argv[])
     }
 #endif
 
-    readCommands(&app, [&](const QString &text) {
+    std::function<void(const QString &)> command;
+    // A script: each line's command at its time, counted from the first login.
+    const auto play = [&](const QString &path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            out << "cannot read the script " << path << Qt::endl;
+            return false;
+        }
+        QList<std::pair<qint64, QString>> steps;
+        int lineNo = 0;
+        for (const QByteArray &raw : file.readAll().split('\n')) {
+            ++lineNo;
+            const QString line = QString::fromUtf8(raw).section(u'#', 0, 0).simplified();
+            if (line.isEmpty())
+                continue;
+            bool ok = false;
+            const double seconds = line.section(u' ', 1, 1).toDouble(&ok);
+            if (!line.startsWith(QLatin1String("at ")) || !ok || seconds < 0 || line.section(u' ', 2).isEmpty()) {
+                out << path << ":" << lineNo << ": wants 'at SECONDS COMMAND'" << Qt::endl;
+                return false;
+            }
+            steps.append({qint64(seconds * 1000), line.section(u' ', 2)});
+        }
+        const auto start = [&app, steps, &command] {
+            for (const auto &[ms, step] : steps)
+                QTimer::singleShot(std::chrono::milliseconds(ms), &app, [&command, step] { command(step); });
+        };
+        if (model.loggedIn())
+            start();
+        else
+            QObject::connect(&scale, &sim::VirtualScale::firstLogin, &app, start, Qt::SingleShotConnection);
+        return true;
+    };
+    command = [&](const QString &text) {
         const QStringList words = text.simplified().split(' ', Qt::SkipEmptyParts);
         if (words.isEmpty())
             return;
@@ -202,6 +241,9 @@ int main(int argc, char *argv[])
             QString why;
             if (!line->plug(&why))
                 out << "cannot plug: " << why << Qt::endl;
+        } else if (cmd == "script" && !arg.isEmpty()) {
+            if (!play(words.value(1)))
+                return;
         } else if (cmd == "quit" || cmd == "exit") {
             QCoreApplication::quit();
             return;
@@ -210,7 +252,11 @@ int main(int argc, char *argv[])
             return;
         }
         out << "ok " << text.trimmed() << Qt::endl;
-    });
+    };
+    readCommands(&app, command);
+    if (parser.isSet(scriptOpt) && !play(parser.value(scriptOpt)))
+        return 2;
+
     const int status = app.exec();
     out << "sent " << scale.framesSent() << " frames, " << scale.reportsSent() << " weight reports" << Qt::endl;
     return status;

@@ -2,6 +2,7 @@
 // rule, the verdict and what closing asks, the visit's own rules, the SQLite store (real files in
 // a temporary folder) with its faults and the records of version 1.1, and the certificate read
 // back with pdftotext.
+#include "AutoCapture.h"
 #include "Certificate.h"
 #include "PagedDocument.h"
 #include "Uncertainty.h"
@@ -17,6 +18,7 @@
 #include <QJsonObject>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -360,6 +362,46 @@ private slots:
         QString error;
         QVERIFY(!writeCertificate(r, QDir::temp().filePath(QStringLiteral("none.pdf")), &error));
         QCOMPARE(t.visit.start(platform150(), {}, false), QString()); // a new record at once
+    }
+
+    // Hands-free: a new stable load goes to the nearest point that waits, once; a load that
+    // matches none is said once; where the loads are the same the points go in order, each after
+    // the platter was emptied.
+    void autoCapture()
+    {
+        TestVisit t;
+        QCOMPARE(t.visit.start(platform150(), {}, false), QString());
+        QCOMPARE(t.visit.setPoints(Phase::AsFound, Test::Weighing, weighingPoints({0, kg(1), kg(50)})), QString());
+        QCOMPARE(t.visit.setPoints(Phase::AsFound, Test::Repeatability, repeatabilityPoints(kg(75), 3)), QString());
+        AutoCapture capture(t.visit);
+        QSignalSpy taken(&capture, &AutoCapture::captured), misses(&capture, &AutoCapture::noPointNear);
+        capture.setTable(Phase::AsFound, Test::Weighing);
+        t.reports({0});
+        QCOMPARE(taken.size(), 0); // off
+        capture.setEnabled(true);
+        t.reports({0, 1}, 5, 3); // the load on the platter counts as new
+        t.reports({0}, 5, 3);    // and is not taken twice, though "down 0" waits too
+        QCOMPARE(taken.size(), 1);
+        QCOMPARE(taken[0][1].value<PointKey>(), (PointKey{Test::Weighing, QStringLiteral("up"), 0}));
+        QVERIFY(t.visit.record()->asFound[0].reading->automatic);
+        t.reports({100}, 5, 4); // Min, 20 e after zero: a change all the same
+        t.reports({3720}, 5, 4); // 37.20 kg: no point near
+        QCOMPARE(misses.size(), 1);
+        QCOMPARE(misses[0][0].value<Micro>(), kg(37.2));
+        t.reports({5101, 5102}, 5, 4); // 51.02 kg lies within 10 % of 50 kg
+        t.reports({100}, 5, 4);
+        t.reports({0}, 5, 4);
+        QCOMPARE(taken.size(), 5);
+        QCOMPARE(taken[4][1].value<PointKey>(), (PointKey{Test::Weighing, QStringLiteral("down"), 0}));
+        capture.setTable(Phase::AsFound, Test::Repeatability);
+        t.reports({7500}, 5, 4);
+        t.reports({7501}, 5, 4); // the same load: not again
+        t.reports({0}, 5, 2);
+        t.reports({7499}, 5, 4); // after the platter was emptied: the next in order
+        QCOMPARE(taken.size(), 7);
+        QCOMPARE(taken[6][1].value<PointKey>().position, QStringLiteral("2"));
+        QCOMPARE(capture.next(), std::optional<PointKey>(PointKey{Test::Repeatability, QStringLiteral("3"), kg(75)}));
+        QVERIFY(readingsCsv(*t.visit.record()).contains(",auto\r\n"));
     }
 
     // Records of version 1.1 (format 1) read as they were written: their SHA-256 holds, their

@@ -15,6 +15,7 @@
 #include "TestPlan.h"
 #include "Uncertainty.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
 #include <QTableView>
@@ -171,10 +172,18 @@ int main(int argc, char *argv[])
     for (auto [paper, name] : {std::pair(QPageSize::A4, "A4"), std::pair(QPageSize::Letter, "Letter")})
         records::writeCertificate(*visit.record(), QDir(out).filePath(QStringLiteral("certificate-%1.pdf").arg(QLatin1String(name))),
                                   &error, paper);
-    // A short visit: as found at three loads, nothing adjusted.
+    // A short visit: as found at three loads, nothing adjusted; hands-free, and what it shows from
+    // 3 m, a third of its size.
     record.visitForm->newRecord->click();
     tests.loads->setText(QStringLiteral("0; 50"));
     tests.applyLoads->click();
+    tests.autoCapture->setChecked(true);
+    scale.command(QStringLiteral("load 37.2"));
+    QTest::qWait(3500);
+    save(record, out, QStringLiteral("8-record-auto-capture"));
+    record.grab().scaled(record.size() / 3, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .save(QDir(out).filePath(QStringLiteral("8-record-auto-capture-third.png")));
+    tests.autoCapture->setChecked(false);
     for (double kg : {0.0, 50.0, 0.0})
         captureAt(kg);
     restNotPerformed(records::Phase::AsFound);

@@ -8,6 +8,7 @@
 #include "modCommon.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QDir>
 #include <QImage>
 
@@ -62,6 +63,11 @@ void ConsoleApp::showRecordWindow()
         m_recordWindow->setTechnician(modCommon::GetString_ofINI(kTechnicianSection, QStringLiteral("Name"), QString()));
         connect(m_recordWindow.get(), &RecordWindow::technicianNamed, this, [](const QString &name) {
             modCommon::SetString_ofINI(kTechnicianSection, QStringLiteral("Name"), name);
+        });
+        m_recordWindow->tests->autoCapture->setChecked(
+            modCommon::GetString_ofINI(kRecordWindowSection, QStringLiteral("AutoCapture"), QString()) == QLatin1String("1"));
+        connect(m_recordWindow.get(), &RecordWindow::autoCaptureToggled, this, [](bool on) {
+            modCommon::SetString_ofINI(kRecordWindowSection, QStringLiteral("AutoCapture"), on ? QStringLiteral("1") : QStringLiteral("0"));
         });
     }
     m_recordWindow->showBeside(&m_window);

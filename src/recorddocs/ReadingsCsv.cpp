@@ -22,7 +22,7 @@ QByteArray readingsCsv(const Record &r)
     const int decimals = readingDecimals(r.instrument);
     const int loadDecimals = decimalsOf(r.instrument.e);
     QStringList lines{QStringLiteral("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,"
-                                     "time,unit,mean,spread,reports,status,by,u_expanded,decision_rule,conformity")};
+                                     "time,unit,mean,spread,reports,status,by,u_expanded,decision_rule,conformity,capture")};
     for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
         for (const Point &p : r.points(phase)) {
             // One line for each reading the point held, and one for a point not performed.
@@ -46,7 +46,8 @@ QByteArray readingsCsv(const Record &r)
                     reading && reading->reports > 0 ? QString::number(reading->reports) : QString(), status,
                     reading ? reading->by : QString(), u ? formatMass(*u, decimals, true) : QString(),
                     r.acceptance == Acceptance::Guarded ? QStringLiteral("guarded") : QStringLiteral("simple"),
-                    reading ? (res.pass ? QStringLiteral("pass") : QStringLiteral("fail")) : QString()};
+                    reading ? (res.pass ? QStringLiteral("pass") : QStringLiteral("fail")) : QString(),
+                    reading ? (reading->automatic ? QStringLiteral("auto") : QStringLiteral("key")) : QString()};
                 QStringList quoted;
                 for (const QString &f : fields)
                     quoted << csvField(f);

@@ -37,6 +37,7 @@ struct Reading
     int reports = 0;  // in that second; 0 where not known (format 1)
     QString by{};     // the user type logged in ("001", "002"); empty in format 1
     std::optional<Micro> expanded{}; // U (k = 2), sealed when the record closes
+    bool automatic = false;          // captured by the console itself (auto capture), not by a key
     bool operator==(const Reading &) const = default;
 };
 

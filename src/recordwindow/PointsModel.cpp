@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QTimer>
 
 using namespace records;
 
@@ -112,6 +113,8 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
     const Record &r = *m_visit.record();
     const bool counted = counts(r, m_phase, *p);
     const PointResult res = resultOf(r, m_phase, *p);
+    if (role == Qt::BackgroundRole)
+        return m_flashing && *m_flashing == keyOf(*p) ? QVariant(QBrush(QColor(255, 220, 80))) : QVariant();
     if (role == Qt::ForegroundRole) {
         if (p->reading && !counted)
             return QBrush(QColor(128, 128, 128)); // void: shown greyed until taken again
@@ -119,6 +122,8 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
             return QBrush(QColor(176, 0, 0));
         return {};
     }
+    if (role == Qt::ToolTipRole && p->reading && p->reading->automatic)
+        return QStringLiteral("captured by auto capture");
     if (role == Qt::ToolTipRole && !p->earlier.isEmpty())
         return QStringLiteral("%1 earlier reading(s) or mark(s) kept in the record").arg(p->earlier.size());
     if (role != Qt::DisplayRole)
@@ -133,6 +138,22 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
     case Result: return resultText(r, *p);
     default: return {};
     }
+}
+
+void PointsModel::flash(const PointKey &key)
+{
+    const int row = rowOf(key);
+    if (row < 0)
+        return;
+    m_flashing = key;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::BackgroundRole});
+    QTimer::singleShot(700, this, [this, key] {
+        if (m_flashing != key)
+            return;
+        m_flashing.reset();
+        if (const int at = rowOf(key); at >= 0)
+            emit dataChanged(index(at, 0), index(at, ColumnCount - 1), {Qt::BackgroundRole});
+    });
 }
 
 QVariant PointsModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -29,6 +29,8 @@ public:
     // not performed); -1 when none waits.
     int firstWaiting() const;
     bool waits(int row) const;
+    // Marks a point's row for a moment (a capture the technician did not make by hand).
+    void flash(const records::PointKey &key);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -43,4 +45,5 @@ private:
     records::Phase m_phase = records::Phase::AsFound;
     records::Test m_test = records::Test::Weighing;
     QList<records::PointKey> m_keys; // of the rows shown
+    std::optional<records::PointKey> m_flashing;
 };

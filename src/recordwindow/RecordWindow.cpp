@@ -7,6 +7,7 @@
 #include "PrintDialog.h"
 #include "WindowPlacement.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -75,10 +76,11 @@ void RecordWindow::createControls()
     tabs->addTab(visitForm, QStringLiteral("&Visit"));
     tabs->addTab(history, QStringLiteral("&History"));
     left->addWidget(tabs);
-    live = new LiveWeightBox(m_visit, this);
-    left->addWidget(live, 1);
-
     tests = new TestsPanel(m_visit, this);
+    live = new LiveWeightBox(m_visit, tests->capturer(), this);
+    left->addWidget(live, 1);
+    connect(tests->autoCapture, &QCheckBox::toggled, live, &LiveWeightBox::refresh);
+    connect(tests->autoCapture, &QCheckBox::toggled, this, &RecordWindow::autoCaptureToggled);
     right->addWidget(tests, 1);
     auto *adjustBox = new QGroupBox(QStringLiteral("Adjustments the scale confirmed"), this);
     auto *adjustLayout = new QVBoxLayout(adjustBox);

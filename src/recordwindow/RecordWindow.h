@@ -75,6 +75,7 @@ public:
 
 signals:
     void technicianNamed(const QString &name);
+    void autoCaptureToggled(bool on);
 
 protected:
     void showEvent(QShowEvent *event) override;

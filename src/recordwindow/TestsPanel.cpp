@@ -5,7 +5,9 @@
 #include "MsgBox.h"
 #include "TestPlan.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,16 +41,28 @@ QString timeOfDay(const QDateTime &t)
 } // namespace
 
 TestsPanel::TestsPanel(Visit &visit, QWidget *parent)
-    : QGroupBox(QStringLiteral("Tests"), parent), m_visit(visit), m_model(visit)
+    : QGroupBox(QStringLiteral("Tests"), parent), m_visit(visit), m_model(visit), m_auto(visit)
 {
     createControls();
-    connect(asFound, &QRadioButton::toggled, this, &TestsPanel::switchTable);
+    connect(asFound, &QRadioButton::toggled, this, [this] {
+        if (!m_auto.enabled())
+            return switchTable();
+        // Hands-free, a phase starts at its first test that waits.
+        const std::optional<Record> &r = m_visit.record();
+        for (Test next : {Test::Weighing, Test::Repeatability, Test::Eccentricity})
+            for (const Point &p : r ? r->points(phase()) : QList<Point>())
+                if (p.test == next && p.notPerformed.isEmpty() && !counts(*r, phase(), p))
+                    return showTable(phase(), next);
+        switchTable();
+    });
     connect(test, &QComboBox::currentIndexChanged, this, &TestsPanel::switchTable);
     connect(applyLoads, &QPushButton::clicked, this, &TestsPanel::applyTestLoads);
     connect(loads, &QLineEdit::returnPressed, this, &TestsPanel::applyTestLoads);
     connect(capture, &QPushButton::clicked, this, &TestsPanel::captureReading);
     connect(removeReading, &QPushButton::clicked, this, &TestsPanel::removeSelectedReading);
     connect(notPerformed, &QPushButton::clicked, this, &TestsPanel::markNotPerformed);
+    connect(autoCapture, &QCheckBox::toggled, &m_auto, &records::AutoCapture::setEnabled);
+    connect(&m_auto, &records::AutoCapture::captured, this, &TestsPanel::onAutoCaptured);
 }
 
 void TestsPanel::createControls()
@@ -108,6 +122,9 @@ void TestsPanel::createControls()
     for (QPushButton *b : {capture, removeReading, notPerformed})
         actions->addWidget(b);
     actions->addStretch();
+    autoCapture = new QCheckBox(QStringLiteral("A&uto capture"), this);
+    autoCapture->setToolTip(QStringLiteral("Capture each point by itself when its load is on the platter and stable"));
+    actions->addWidget(autoCapture);
     tests->addLayout(actions);
     summary = new QLabel(this);
     summary->setWordWrap(true);
@@ -145,6 +162,7 @@ void TestsPanel::selectFirstWaiting()
 void TestsPanel::switchTable()
 {
     m_model.setTable(phase(), Test(qBound(0, test->currentIndex(), 2)));
+    m_auto.setTable(m_model.phase(), m_model.test());
     refresh();
     selectFirstWaiting(); // never a row number carried over from another table
 }
@@ -272,6 +290,23 @@ void TestsPanel::captureReading()
         return complain(why);
     if (phase() == shown && m_model.test() == key->test)
         selectFirstWaiting();
+}
+
+void TestsPanel::onAutoCaptured(Phase captured, const PointKey &point)
+{
+    if (captured != phase() || point.test != m_model.test())
+        return;
+    m_model.flash(point);
+    selectFirstWaiting();
+    QApplication::beep();
+    if (m_model.firstWaiting() >= 0)
+        return;
+    // This test is done: the next of the phase that waits goes on, hands-free.
+    const std::optional<Record> &r = m_visit.record();
+    for (Test next : {Test::Weighing, Test::Repeatability, Test::Eccentricity})
+        for (const Point &p : r->points(captured))
+            if (p.test == next && p.notPerformed.isEmpty() && !counts(*r, captured, p))
+                return showTable(captured, next);
 }
 
 void TestsPanel::removeSelectedReading()

@@ -5,12 +5,15 @@
 // a capture far from its point's load, or on a point read already, asks first.
 //
 // Enter captures from any of its controls but the loads (there it applies them) and its buttons
-// (there it presses the button).
+// (there it presses the button). With Auto capture on, the console captures each point of the
+// table shown by itself when its load is on the platter and stable, beeps and flashes the row.
 
+#include "AutoCapture.h"
 #include "PointsModel.h"
 
 #include <QGroupBox>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -43,7 +46,10 @@ public:
     QPushButton *capture;
     QPushButton *removeReading;
     QPushButton *notPerformed;
+    QCheckBox *autoCapture;
     QLabel *summary;
+
+    records::AutoCapture &capturer() { return m_auto; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -62,7 +68,9 @@ private:
     void removeSelectedReading();
     void markNotPerformed();
     void applyTestLoads();
+    void onAutoCaptured(records::Phase phase, const records::PointKey &point);
 
     records::Visit &m_visit;
     PointsModel m_model;
+    records::AutoCapture m_auto;
 };
