@@ -686,11 +686,11 @@ private slots:
         const QList<QByteArray> lines = readingsCsv(r).split('\n');
         QLocale::setDefault(QLocale::c());
         QCOMPARE(lines[0], QByteArray("record,revision,index_no,phase,test,position,load,indication,error,mpe,result,unstable,"
-                                      "time,unit,mean,spread,reports,status,by,u_expanded,decision_rule,conformity\r"));
+                                      "time,unit,mean,spread,reports,status,by,u_expanded,decision_rule,conformity,capture\r"));
         QVERIFY(lines[3].startsWith((recordNumber(r) + ",1,12345678901,as found,weighing,up,25.00,25.500,0.500,0.025,fail,no,"
                                      "2026-12-07T09:01:02.000Z,kg,,,,counted,,0.0").toUtf8()));
-        QVERIFY(lines[3].endsWith(",simple,fail\r"));
-        QVERIFY(lines[4].contains(",as found,weighing,up,75.00,,,0.050,,,,kg,,,,not performed: not asked for,,,simple,\r"));
+        QVERIFY(lines[3].endsWith(",simple,fail,key\r"));
+        QVERIFY(lines[4].contains(",as found,weighing,up,75.00,,,0.050,,,,kg,,,,not performed: not asked for,,,simple,,\r"));
         const auto line = [&lines](const char *part) {
             const auto found = std::find_if(lines.begin(), lines.end(), [part](const QByteArray &l) { return l.contains(part); });
             return found == lines.end() ? QByteArray() : *found;

@@ -201,7 +201,7 @@ private slots:
         QVERIFY(csv.contains(",as left,weighing,up,50.00,50.0"));
         QVERIFY(csv.contains(",as found,weighing,up,0.00,0.00"));
         QVERIFY(csv.contains(",removed "));
-        QVERIFY(csv.contains(",simple,pass\r\n") && csv.contains(",simple,fail\r\n"));
+        QVERIFY(csv.contains(",simple,pass,key\r\n") && csv.contains(",simple,fail,key\r\n"));
         QVERIFY(!v.dir.read(QFileInfo(SqliteStore::defaultPath(v.dir.path())).fileName()).contains("97538642"));
 
         // The same record from the command line of a portable copy kept beside it.

@@ -69,8 +69,10 @@ BigReadout::BigReadout(int heights, QWidget *parent) : QWidget(parent)
     note = new QLabel(this);
     note->setFont(sized(font(), qMax(2, heights / 2)));
     note->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0)"));
-    for (QWidget *w : std::initializer_list<QWidget *>{weight, mark, caption, next, note})
+    for (QLabel *w : {weight, mark, caption, next, note}) {
+        w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // the box's width sets theirs
         layout->addWidget(w);
+    }
     layout->addStretch();
 }
 
@@ -105,14 +107,13 @@ LiveWeightBox::LiveWeightBox(const Visit &visit, AutoCapture &capturer, QWidget 
     stableMark->setAlignment(Qt::AlignCenter);
     stableMark->setWordWrap(true);
     stableMark->setMinimumWidth(90);
-    bigDisplay = new QPushButton(QStringLiteral("Big display"), this);
+    bigDisplay = new QPushButton(QStringLiteral("Big display"), this); // placed by the window
     bigDisplay->setAutoDefault(false);
     bigDisplay->setShortcut(QKeySequence(Qt::Key_F11));
     bigDisplay->setToolTip(QStringLiteral("The live weight and the next point in a window of its own (F11)"));
     auto *readout = new QVBoxLayout;
     readout->addWidget(liveWeight);
     readout->addWidget(stableMark);
-    readout->addWidget(bigDisplay);
     live->addWidget(trend, 1);
     live->addLayout(readout);
     outer->addLayout(live, 1);

@@ -85,7 +85,7 @@ void RecordWindow::createControls()
     auto *adjustBox = new QGroupBox(QStringLiteral("Adjustments the scale confirmed"), this);
     auto *adjustLayout = new QVBoxLayout(adjustBox);
     adjustments = new QListWidget(adjustBox);
-    adjustments->setMaximumHeight(90);
+    adjustments->setMaximumHeight(72);
     adjustLayout->addWidget(adjustments);
     right->addWidget(adjustBox);
 
@@ -102,7 +102,7 @@ void RecordWindow::createControls()
     exportRecord = button(QStringLiteral("E&xport..."), this);
     saveAgain = button(QStringLiteral("Save a&gain"), this);
     saveAgain->hide(); // while the store takes every change
-    for (QPushButton *b : {closeRecord, certificate, print, csv, exportRecord, saveAgain})
+    for (QPushButton *b : {closeRecord, certificate, print, csv, exportRecord, saveAgain, live->bigDisplay})
         bottom->addWidget(b);
     outer->addLayout(bottom);
     storeStatus = new QLabel(this);

@@ -96,7 +96,9 @@ void TestsPanel::createControls()
     applyLoads = button(QStringLiteral("&Apply loads"), this);
     setup->addWidget(loadsLabel);
     setup->addWidget(loads, 1);
-    for (QWidget *w : std::initializer_list<QWidget *>{countLabel, count, applyLoads})
+    autoCapture = new QCheckBox(QStringLiteral("A&uto capture"), this);
+    autoCapture->setToolTip(QStringLiteral("Capture each point by itself when its load is on the platter and stable"));
+    for (QWidget *w : std::initializer_list<QWidget *>{countLabel, count, applyLoads, autoCapture})
         setup->addWidget(w);
     tests->addLayout(setup);
 
@@ -111,7 +113,7 @@ void TestsPanel::createControls()
     points->verticalHeader()->setDefaultSectionSize(points->fontMetrics().height() + 6);
     points->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     points->horizontalHeader()->setSectionResizeMode(PointsModel::Result, QHeaderView::ResizeToContents);
-    points->setMinimumHeight(points->verticalHeader()->defaultSectionSize() * 12);
+    points->setMinimumHeight(points->verticalHeader()->defaultSectionSize() * 10);
     tests->addWidget(pointsLabel);
     tests->addWidget(points, 1);
 
@@ -122,9 +124,6 @@ void TestsPanel::createControls()
     for (QPushButton *b : {capture, removeReading, notPerformed})
         actions->addWidget(b);
     actions->addStretch();
-    autoCapture = new QCheckBox(QStringLiteral("A&uto capture"), this);
-    autoCapture->setToolTip(QStringLiteral("Capture each point by itself when its load is on the platter and stable"));
-    actions->addWidget(autoCapture);
     tests->addLayout(actions);
     summary = new QLabel(this);
     summary->setWordWrap(true);

@@ -18,13 +18,19 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
     decisionRule = new QComboBox(this);
     decisionRule->addItems({QStringLiteral("Simple acceptance: |E| <= MPE"), QStringLiteral("Guarded acceptance: |E| + U <= MPE")});
+    for (QComboBox *box : {limits, decisionRule}) { // the form's width is not theirs to set
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(16);
+    }
     weightSet = new QLineEdit(this);
     weightSet->setPlaceholderText(QStringLiteral("set id"));
     weightClass = new QComboBox(this);
     weightClass->addItems(weightClassNames());
     weightClass->setCurrentText(QStringLiteral("M1"));
     weightCertificate = new QLineEdit(this);
-    weightCertificate->setPlaceholderText(QStringLiteral("certificate number"));
+    weightCertificate->setPlaceholderText(QStringLiteral("certificate"));
+    for (QLineEdit *w : {weightSet, weightCertificate})
+        w->setMinimumWidth(w->fontMetrics().horizontalAdvance(QStringLiteral("certificate")));
     technician = new QLineEdit(this);
     technician->setPlaceholderText(QStringLiteral("your name, for the certificate"));
     place = new QLineEdit(this);
@@ -48,7 +54,7 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     row(2, QStringLiteral("Reference weights"), weightSet, weightClass, weightCertificate);
     row(3, QStringLiteral("Technician"), technician);
     row(4, QStringLiteral("Place"), place);
-    row(5, QStringLiteral("Temperature / \u00b0C"), temperatureStart, new QLabel(QStringLiteral("at the start, at the end"), this),
+    row(5, QStringLiteral("\u00b0C, start / end"), temperatureStart, new QLabel(QStringLiteral("/"), this),
         temperatureEnd);
     auto *actions = new QHBoxLayout;
     for (QPushButton *b : {newRecord, discard}) {
