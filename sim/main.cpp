@@ -89,10 +89,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption linearityOpt("linearity", "Linearity error at capacity, growing with the square of the load; a two-point calibration cannot remove it (default 0).", "kg", "0");
     const QCommandLineOption scriptOpt("script", "Play the technician: the commands of FILE at their times, lines 'at SECONDS load KG [POSITION]' "
                                          "(any command above; # begins a comment), SECONDS from the first login.", "file");
+    const QCommandLineOption calibratedOpt("calibrated", "Start calibrated: 50 kg shows 50.00 kg (by default the factory span is a little off: 51.02 kg).");
     const QCommandLineOption eccentricityOpt("eccentricity", "Errors of a third of the capacity placed off the centre, e.g. fl=0.03,rr=-0.02.", "position=kg,...");
     parser.addOptions({portOpt, dirOpt, deviceOpt, rateOpt, serialOpt, pass1Opt, pass2Opt, loadOpt, stateOpt,
                        noReplyOpt, delayOpt, badOpt, noiseOpt, seedOpt, quietOpt, settleOpt, capacityOpt,
-                       linearityOpt, eccentricityOpt, scriptOpt});
+                       linearityOpt, eccentricityOpt, calibratedOpt, scriptOpt});
     parser.process(app);
 
     // An option's number from low to high (a whole one where `whole`), else a word and the end.
@@ -125,6 +126,11 @@ int main(int argc, char *argv[])
         }
         *into = v;
     };
+    if (parser.isSet(calibratedOpt)) {
+        settings.zeroCounts = sim::ScaleModel::kOffsetCounts;
+        settings.spanCounts = sim::ScaleModel::kGainCounts;
+        settings.trimKg = 0;
+    }
     fixedText(serialOpt, 11, &settings.serial);
     fixedText(pass1Opt, 4, &settings.password1);
     fixedText(pass2Opt, 4, &settings.password2);

@@ -364,44 +364,67 @@ private slots:
         QCOMPARE(t.visit.start(platform150(), {}, false), QString()); // a new record at once
     }
 
-    // Hands-free: a new stable load goes to the nearest point that waits, once; a load that
-    // matches none is said once; where the loads are the same the points go in order, each after
-    // the platter was emptied.
+    // Hands-free windows, worked by hand for class III, e = 0.05 kg: three in-service MPEs (1 e up
+    // to 500 e, 2 e to 2,000 e, 3 e above), no more than half the way to the next load of the test
+    // or to the empty platter. Then the rules: a load is taken once, a stable load outside its
+    // point's window waits for a key with a note, the points go in order (up, then down from the
+    // top), a load lifted or bumped is not a new one.
     void autoCapture()
     {
         TestVisit t;
         QCOMPARE(t.visit.start(platform150(), {}, false), QString());
-        QCOMPARE(t.visit.setPoints(Phase::AsFound, Test::Weighing, weighingPoints({0, kg(1), kg(50)})), QString());
+        QCOMPARE(t.visit.setPoints(Phase::AsFound, Test::Weighing, weighingPoints({0, kg(1), kg(1.2), kg(50), kg(150)})), QString());
         QCOMPARE(t.visit.setPoints(Phase::AsFound, Test::Repeatability, repeatabilityPoints(kg(75), 3)), QString());
+        const Record &r = *t.visit.record();
+        const QList<Micro> windows{kg(0.15), kg(0.1) - 1, kg(0.1) - 1, kg(0.3), kg(0.45)}; // 0, 1, 1.2, 50, 150 kg
+        for (int i = 0; i < windows.size(); ++i)
+            QCOMPARE(AutoCapture::window(r, Phase::AsFound, r.asFound[i]), windows[i]);
+        QCOMPARE(AutoCapture::window(r, Phase::AsFound, r.asFound[8]), kg(0.15)); // down 0
+
         AutoCapture capture(t.visit);
-        QSignalSpy taken(&capture, &AutoCapture::captured), misses(&capture, &AutoCapture::noPointNear);
+        QSignalSpy taken(&capture, &AutoCapture::captured);
         capture.setTable(Phase::AsFound, Test::Weighing);
         t.reports({0});
         QCOMPARE(taken.size(), 0); // off
         capture.setEnabled(true);
         t.reports({0, 1}, 5, 3); // the load on the platter counts as new
-        t.reports({0}, 5, 3);    // and is not taken twice, though "down 0" waits too
+        t.reports({0}, 5, 3);    // and is not taken twice
         QCOMPARE(taken.size(), 1);
-        QCOMPARE(taken[0][1].value<PointKey>(), (PointKey{Test::Weighing, QStringLiteral("up"), 0}));
-        QVERIFY(t.visit.record()->asFound[0].reading->automatic);
-        t.reports({100}, 5, 4); // Min, 20 e after zero: a change all the same
-        t.reports({3720}, 5, 4); // 37.20 kg: no point near
-        QCOMPARE(misses.size(), 1);
-        QCOMPARE(misses[0][0].value<Micro>(), kg(37.2));
-        t.reports({5101, 5102}, 5, 4); // 51.02 kg lies within 10 % of 50 kg
-        t.reports({100}, 5, 4);
-        t.reports({0}, 5, 4);
-        QCOMPARE(taken.size(), 5);
-        QCOMPARE(taken[4][1].value<PointKey>(), (PointKey{Test::Weighing, QStringLiteral("down"), 0}));
+        t.reports({90}, 5, 3); // 0.90 kg: beyond 1 kg's window, nearer 1 kg than any other
+        QCOMPARE(taken.size(), 1);
+        QCOMPARE(capture.note(), QStringLiteral("1.00 kg up: 0.90 on the platter, -0.10: Enter takes it"));
+        t.reports({100}, 5, 3);
+        QCOMPARE(capture.note(), QString());
+        t.reports({0}, 5, 3);    // taken off before 1.2 kg goes on: "down 0" waits for every "up"
+        t.reports({120}, 5, 3);
+        t.reports({5010, 5011}, 5, 3);
+        t.reports({15340}, 5, 3); // a scale far out at 150 kg
+        QCOMPARE(taken.size(), 4);
+        QCOMPARE(capture.note(), QStringLiteral("150.00 kg up: 153.40 on the platter, +3.40: Enter takes it"));
+        t.reports({14990}, 5, 3);
+        t.reports({1}, 5, 3);    // emptied on the way down: "down 0" waits for "down 50"
+        t.reports({5005}, 5, 3); // down, from the top
+        QCOMPARE(taken.size(), 6);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(taken[i][1].value<PointKey>().load, (QList<Micro>{0, kg(1), kg(1.2), kg(50), kg(150), kg(50)}[i]));
+        QCOMPARE(taken[5][1].value<PointKey>().position, QStringLiteral("down"));
+        QVERIFY(r.asFound[0].reading->automatic);
+
         capture.setTable(Phase::AsFound, Test::Repeatability);
+        QCOMPARE(AutoCapture::pointLabel(r, Phase::AsFound, *capture.next()), QStringLiteral("75.00 kg, repeatability 1 of 3"));
+        t.reports({0}, 5, 3);
         t.reports({7500}, 5, 4);
-        t.reports({7501}, 5, 4); // the same load: not again
-        t.reports({0}, 5, 2);
-        t.reports({7499}, 5, 4); // after the platter was emptied: the next in order
+        t.reports({5500}, 5, 3); // a weight lifted to re-centre it
+        t.reports({7501}, 5, 4); // and put back: not again
+        t.reports({7580}, 5, 1); // a bump
+        t.reports({7500}, 5, 4);
         QCOMPARE(taken.size(), 7);
-        QCOMPARE(taken[6][1].value<PointKey>().position, QStringLiteral("2"));
+        t.reports({0}, 5, 1); // emptied for a moment: the next reading in order
+        t.reports({7499}, 5, 4);
+        QCOMPARE(taken.size(), 8);
+        QCOMPARE(taken[7][1].value<PointKey>().position, QStringLiteral("2"));
         QCOMPARE(capture.next(), std::optional<PointKey>(PointKey{Test::Repeatability, QStringLiteral("3"), kg(75)}));
-        QVERIFY(readingsCsv(*t.visit.record()).contains(",auto\r\n"));
+        QVERIFY(readingsCsv(r).contains(",auto\r\n"));
     }
 
     // Records of version 1.1 (format 1) read as they were written: their SHA-256 holds, their

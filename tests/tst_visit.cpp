@@ -310,12 +310,7 @@ private slots:
         QVERIFY(v.logIn());
         v.console.cmdZero->click();
         QTRY_COMPARE_WITH_TIMEOUT(v.record.visit().adjustmentsBeforeRecord().size(), qsizetype(1), 10000);
-        v.record.instrument->max->setText(QStringLiteral("150"));
-        v.record.instrument->min->setText(QStringLiteral("1"));
-        v.record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
-        v.record.instrument->displayInterval->setText(QStringLiteral("0.05"));
-        v.record.visitForm->newRecord->click();
-        QVERIFY(v.record.visit().record());
+        QVERIFY(v.newRecord150());
         QVERIFY(v.r().adjustments.value(0).beforeRecord);
         QVERIFY(v.record.adjustments->item(0)->text().endsWith(QLatin1String("Zero (before this record)")));
         for (const Point &p : v.r().asFound)

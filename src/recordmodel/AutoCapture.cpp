@@ -6,6 +6,11 @@ Micro magnitude(Micro m)
 {
     return m < 0 ? -m : m;
 }
+
+bool waits(const Record &r, Phase phase, const Point &p)
+{
+    return p.notPerformed.isEmpty() && !counts(r, phase, p);
+}
 } // namespace
 
 AutoCapture::AutoCapture(Visit &visit, QObject *parent) : QObject(parent), m_visit(visit)
@@ -16,25 +21,70 @@ AutoCapture::AutoCapture(Visit &visit, QObject *parent) : QObject(parent), m_vis
 void AutoCapture::setEnabled(bool on)
 {
     if (on && !m_enabled) {
-        m_reference.reset();
-        m_changed = true;
+        m_lastLoad.reset();
+        m_held.reset();
+        m_armed = true;
     }
     m_enabled = on;
+    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
+        setNote(*r, std::nullopt, 0);
 }
 
 void AutoCapture::setTable(Phase phase, Test test)
 {
     m_phase = phase;
     m_test = test;
+    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
+        setNote(*r, std::nullopt, 0); // it named a point of the table before
 }
 
-QList<const Point *> AutoCapture::waiting(const Record &r) const
+void AutoCapture::tookReading(const PointKey &point, Micro indication)
 {
-    QList<const Point *> out;
+    m_lastLoad = point.load;
+    m_held = indication;
+    m_armed = false;
+    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
+        setNote(*r, std::nullopt, 0);
+}
+
+Micro AutoCapture::window(const Record &r, Phase phase, const Point &p)
+{
+    Micro half = kWindowMpes * mpe(r.instrument, p.load, true);
+    Micro nearest = magnitude(p.load); // the empty platter is a load too
+    for (const Point &q : r.points(phase))
+        if (q.test == p.test && q.load != p.load && (nearest == 0 || magnitude(q.load - p.load) < nearest))
+            nearest = magnitude(q.load - p.load);
+    if (nearest > 0)
+        half = std::min(half, (nearest - 1) / 2); // strictly nearer to this load than to the other
+    return half;
+}
+
+QString AutoCapture::pointLoad(const Record &r, const PointKey &key)
+{
+    return formatMass(key.load, decimalsOf(r.instrument.e)) + QLatin1Char(' ') + unitName(r.instrument.pounds);
+}
+
+QString AutoCapture::pointDetail(const Record &r, Phase phase, const PointKey &key)
+{
+    if (key.test != Test::Repeatability)
+        return key.position;
+    int count = 0;
+    for (const Point &p : r.points(phase))
+        count += p.test == Test::Repeatability ? 1 : 0;
+    return QStringLiteral("repeatability %1 of %2").arg(key.position).arg(count);
+}
+
+QString AutoCapture::pointLabel(const Record &r, Phase phase, const PointKey &key)
+{
+    return pointLoad(r, key) + (key.test == Test::Weighing ? QStringLiteral(" ") : QStringLiteral(", ")) + pointDetail(r, phase, key);
+}
+
+const Point *AutoCapture::waiting(const Record &r) const
+{
     for (const Point &p : r.points(m_phase))
-        if (p.test == m_test && p.notPerformed.isEmpty() && !counts(r, m_phase, p))
-            out << &p;
-    return out;
+        if (p.test == m_test && waits(r, m_phase, p))
+            return &p;
+    return nullptr;
 }
 
 std::optional<PointKey> AutoCapture::next() const
@@ -42,28 +92,16 @@ std::optional<PointKey> AutoCapture::next() const
     const std::optional<Record> &r = m_visit.record();
     if (!r || m_visit.readOnly())
         return std::nullopt;
-    const QList<const Point *> points = waiting(*r);
-    return points.isEmpty() ? std::nullopt : std::optional(keyOf(*points.first()));
+    const Point *p = waiting(*r);
+    return p ? std::optional(keyOf(*p)) : std::nullopt;
 }
 
-std::optional<PointKey> AutoCapture::pointFor(const Record &r, Micro indication) const
+const Point *AutoCapture::inWindow(const Record &r, Micro indication) const
 {
-    const QList<const Point *> points = waiting(r);
-    const Point *nearest = nullptr;
-    for (const Point *p : points) {
-        if (m_test != Test::Weighing) { // same loads: in their order
-            nearest = p;
-            break;
-        }
-        if (!nearest || magnitude(indication - p->load) < magnitude(indication - nearest->load))
-            nearest = p;
-    }
-    if (!nearest)
-        return std::nullopt;
-    const Micro tolerance = std::max(magnitude(nearest->load) / 10, 20 * r.instrument.e);
-    if (magnitude(indication - nearest->load) > tolerance)
-        return std::nullopt;
-    return keyOf(*nearest);
+    for (const Point &p : r.points(m_phase))
+        if (p.test == m_test && magnitude(indication - p.load) <= window(r, m_phase, p))
+            return &p;
+    return nullptr;
 }
 
 void AutoCapture::onReport()
@@ -74,29 +112,54 @@ void AutoCapture::onReport()
     const StabilityWindow::State s = m_visit.stability();
     if (s.reports == 0)
         return;
-    // A change: 20 e, or half of Min where that is less, so Min (20 e at the least) follows zero.
-    const Micro band = std::min(20 * r->instrument.e, r->instrument.min / 2);
-    if (m_reference && (magnitude(s.latest - *m_reference) > band || (magnitude(*m_reference) > band && magnitude(s.latest) <= band)))
-        m_changed = true; // a new load, or the platter emptied
-    if (!m_changed || !s.stable)
+    const Micro x = s.latest;
+    const bool empty = magnitude(x) <= window(*r, m_phase, Point{m_test, 0, {}, {}, {}, {}});
+    if (!m_note.isEmpty() && (empty || magnitude(x - m_noted) > 2 * r->instrument.d))
+        setNote(*r, std::nullopt, 0); // the load it spoke of has gone
+    const Point *here = inWindow(*r, x);
+    if ((empty && !m_wasEmpty) || (here && here->load != m_lastLoad))
+        m_armed = true; // the platter emptied, or another point's load came
+    m_wasEmpty = empty;
+    if (!s.stable)
         return;
-    m_changed = false;
-    m_reference = s.latest;
-    const auto point = pointFor(*r, s.latest);
-    if (!point) {
-        if (!waiting(*r).isEmpty() && magnitude(s.latest) > band) // an empty platter is no attempt
-            emit noPointNear(s.latest);
-        return;
-    }
+    const Point *next = waiting(*r);
+    if (next && m_armed && here && here->load == next->load)
+        return capture(*r, keyOf(*next), x);
+    const bool held = !m_armed && (here || (m_held && magnitude(x - *m_held) <= 2 * r->instrument.d));
+    if (next && !empty && !held && m_note.isEmpty()) // else no attempt, the load just captured still on, or said already
+        setNote(*r, keyOf(*next), x);
+}
+
+void AutoCapture::capture(const Record &r, const PointKey &point, Micro indication)
+{
+    if (!m_note.isEmpty())
+        setNote(r, std::nullopt, 0);
+    m_armed = false;
+    m_lastLoad = point.load;
+    m_held = indication;
     Reading reading;
-    QString why = m_visit.takeReading(m_phase, *point, &reading);
+    QString why = m_visit.takeReading(m_phase, point, &reading);
     if (why.isEmpty()) {
         reading.automatic = true;
-        why = m_visit.keepReading(m_phase, *point, reading);
+        why = m_visit.keepReading(m_phase, point, reading);
     }
     if (!why.isEmpty())
         return emit refused(why);
-    emit captured(m_phase, *point);
+    emit captured(m_phase, point);
+}
+
+void AutoCapture::setNote(const Record &r, const std::optional<PointKey> &point, Micro indication)
+{
+    m_noted = indication;
+    if (!point) {
+        m_note.clear();
+    } else {
+        const Micro off = indication - point->load;
+        m_note = QStringLiteral("%1: %2 on the platter, %3%4: Enter takes it")
+                     .arg(pointLabel(r, m_phase, *point), formatMass(indication, 2), off < 0 ? QString() : QStringLiteral("+"),
+                          formatMass(off, 2));
+    }
+    emit waitsForKey(point);
 }
 
 } // namespace records

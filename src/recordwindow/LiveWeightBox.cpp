@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -53,38 +54,90 @@ protected:
 
 } // namespace
 
+FitLabel::FitLabel(QWidget *parent) : QLabel(parent)
+{
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // the box's width sets theirs
+}
+
+bool FitLabel::fits(const QFont &font) const
+{
+    const QRect room = contentsRect();
+    const QFontMetrics m(font);
+    if (!wordWrap())
+        return m.horizontalAdvance(text()) <= room.width() && m.height() <= room.height();
+    const QRect needed = m.boundingRect(QRect(0, 0, room.width(), 100000), Qt::TextWordWrap, text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
+
+QFont FitLabel::fittedFont() const
+{
+    QFont f = font();
+    if (text().isEmpty() || contentsRect().isEmpty())
+        return f;
+    int px = f.pixelSize() > 0 ? f.pixelSize() : QFontMetrics(f).height();
+    while (px > 6 && !fits(f)) {
+        px = std::max(6, px * 9 / 10);
+        f.setPixelSize(px);
+    }
+    return f;
+}
+
+QSize FitLabel::sizeHint() const
+{
+    return minimumSizeHint(); // the lines share the room by their stretch factors
+}
+
+QSize FitLabel::minimumSizeHint() const
+{
+    return {0, QFontMetrics(font()).height() / 3};
+}
+
+void FitLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QFont f = fittedFont();
+    painter.setFont(f);
+    painter.setPen(palette().color(foregroundRole()));
+    const QRect room = contentsRect();
+    if (wordWrap())
+        painter.drawText(room, int(alignment()) | Qt::TextWordWrap, text());
+    else
+        painter.drawText(room, int(alignment()) | Qt::TextSingleLine, QFontMetrics(f).elidedText(text(), Qt::ElideRight, room.width()));
+}
+
 BigReadout::BigReadout(int heights, QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    weight = new QLabel(QStringLiteral("-"), this);
-    weight->setFont(sized(font(), heights));
-    mark = new QLabel(this);
-    mark->setFont(sized(font(), qMax(2, heights / 2)));
+    const auto line = [&](int size, int lines = 1) { // font height, in normal heights
+        auto *l = new FitLabel(this);
+        l->setFont(sized(font(), size));
+        layout->addWidget(l, size * lines);
+        return l;
+    };
+    weight = line(heights);
+    weight->setText(QStringLiteral("-"));
+    mark = line(qMax(2, heights / 2));
     mark->setAlignment(Qt::AlignCenter);
-    auto *caption = new QLabel(QStringLiteral("Next:"), this);
-    next = new QLabel(this);
-    next->setFont(sized(font(), heights));
-    next->setWordWrap(true);
-    note = new QLabel(this);
-    note->setFont(sized(font(), qMax(2, heights / 2)));
+    next = line(heights);
+    detail = line(qMax(2, heights / 2));
+    note = line(qMax(2, heights / 2), 2);
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     note->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0)"));
-    for (QLabel *w : {weight, mark, caption, next, note}) {
-        w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // the box's width sets theirs
-        layout->addWidget(w);
-    }
-    layout->addStretch();
 }
 
 void BigReadout::setTexts(const QString &weightText, const QString &markText, bool stable, const QString &nextText,
-                          const QString &noteText)
+                          const QString &detailText, const QString &noteText)
 {
     weight->setText(weightText);
     if (mark->text() != markText) {
         mark->setText(markText);
         mark->setStyleSheet(stable ? kStableStyle : kUnstableStyle);
     }
-    next->setText(nextText);
+    next->setText(QStringLiteral("Next: ") + nextText);
+    detail->setText(detailText);
     note->setText(noteText);
 }
 
@@ -127,8 +180,8 @@ LiveWeightBox::LiveWeightBox(const Visit &visit, AutoCapture &capturer, QWidget 
     connect(&m_quietCheck, &QTimer::timeout, this, &LiveWeightBox::refresh);
     connect(&m_visit, &Visit::liveWeight, this, &LiveWeightBox::onReport);
     connect(bigDisplay, &QPushButton::clicked, this, &LiveWeightBox::showBigDisplay);
-    connect(&m_capturer, &AutoCapture::noPointNear, this, [this](Micro indication) {
-        m_note = QStringLiteral("no point near %1 %2").arg(formatMass(indication, 2), unitName(m_visit.scaleInPounds()));
+    connect(&m_capturer, &AutoCapture::waitsForKey, this, [this] {
+        m_note = m_capturer.note();
         refresh();
     });
     connect(&m_capturer, &AutoCapture::captured, this, [this] {
@@ -162,15 +215,13 @@ void LiveWeightBox::hideEvent(QHideEvent *event)
     QGroupBox::hideEvent(event);
 }
 
-QString LiveWeightBox::nextText() const
+std::pair<QString, QString> LiveWeightBox::nextTexts() const
 {
     const auto key = m_capturer.next();
     const std::optional<Record> &r = m_visit.record();
     if (!key || !r)
-        return QStringLiteral("-");
-    const QString load = formatMass(key->load, decimalsOf(r->instrument.e)) + QLatin1Char(' ') + unitName(r->instrument.pounds);
-    return key->test == Test::Weighing ? load + QLatin1Char(' ') + key->position
-                                       : QStringLiteral("%1 %2 %3").arg(load, testName(key->test).toLower(), key->position);
+        return {QStringLiteral("-"), QString()};
+    return {AutoCapture::pointLoad(*r, *key), AutoCapture::pointDetail(*r, m_capturer.phase(), *key)};
 }
 
 void LiveWeightBox::refresh()
@@ -190,11 +241,11 @@ void LiveWeightBox::refresh()
     stableMark->setVisible(!bigMode);
     big->setVisible(bigMode);
     if (bigMode || bigWindow) {
-        const QString next = nextText();
+        const auto [next, detail] = nextTexts();
         if (bigMode)
-            big->setTexts(weight, mark, s.stable, next, m_note);
+            big->setTexts(weight, mark, s.stable, next, detail, m_note);
         if (bigWindow)
-            static_cast<BigDisplayWindow *>(bigWindow.data())->readout->setTexts(weight, mark, s.stable, next, m_note);
+            static_cast<BigDisplayWindow *>(bigWindow.data())->readout->setTexts(weight, mark, s.stable, next, detail, m_note);
     }
     if (!bigMode) {
         liveWeight->setText(weight);

@@ -11,12 +11,30 @@
 #include "Visit.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 
-class QLabel;
 class QPushButton;
 class TrendView;
+
+// Large type that is drawn smaller where its text would not fit the room the layout gives it, so
+// that nothing is ever cut: its font is the largest, fittedFont() the one drawn. A label that
+// wraps its words takes as many lines as fit.
+class FitLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit FitLabel(QWidget *parent = nullptr);
+    QFont fittedFont() const;
+    bool fits(const QFont &font) const; // the text, drawn in that font, within the label
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return false; } // it fits itself to the room
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 // The weight, the mark and the next point in large type.
 class BigReadout : public QWidget
@@ -24,12 +42,15 @@ class BigReadout : public QWidget
     Q_OBJECT
 public:
     BigReadout(int heights, QWidget *parent = nullptr); // font height, in normal font heights
-    void setTexts(const QString &weight, const QString &mark, bool stable, const QString &next, const QString &note);
+    void setTexts(const QString &weight, const QString &mark, bool stable, const QString &next, const QString &detail,
+                  const QString &note);
+    QList<FitLabel *> lines() const { return {weight, mark, next, detail, note}; }
 
-    QLabel *weight;
-    QLabel *mark;
-    QLabel *next;
-    QLabel *note; // "no point near 37.20 kg"
+    FitLabel *weight;
+    FitLabel *mark;
+    FitLabel *next;   // "Next: 75.00 kg"
+    FitLabel *detail; // "repeatability 2 of 5"
+    FitLabel *note;   // "150.00 kg up: 153.40 on the platter, +3.40: Enter takes it"
 };
 
 class LiveWeightBox : public QGroupBox
@@ -54,7 +75,7 @@ protected:
 
 private:
     void onReport();
-    QString nextText() const;
+    std::pair<QString, QString> nextTexts() const; // the next point's load, and what else names it
 
     const records::Visit &m_visit;
     records::AutoCapture &m_capturer;

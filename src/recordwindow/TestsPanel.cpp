@@ -63,6 +63,10 @@ TestsPanel::TestsPanel(Visit &visit, QWidget *parent)
     connect(notPerformed, &QPushButton::clicked, this, &TestsPanel::markNotPerformed);
     connect(autoCapture, &QCheckBox::toggled, &m_auto, &records::AutoCapture::setEnabled);
     connect(&m_auto, &records::AutoCapture::captured, this, &TestsPanel::onAutoCaptured);
+    connect(&m_auto, &records::AutoCapture::waitsForKey, this, [this](const std::optional<PointKey> &point) {
+        if (point) // Enter takes the reading that waits for this point
+            selectRow(m_model.rowOf(*point));
+    });
 }
 
 void TestsPanel::createControls()
@@ -287,8 +291,11 @@ void TestsPanel::captureReading()
         return;
     if (const QString why = m_visit.keepReading(shown, *key, reading); !why.isEmpty())
         return complain(why);
+    m_auto.tookReading(*key, reading.indication);
     if (phase() == shown && m_model.test() == key->test)
         selectFirstWaiting();
+    if (m_auto.enabled() && phase() == shown)
+        nextTestWhenDone(shown);
 }
 
 void TestsPanel::onAutoCaptured(Phase captured, const PointKey &point)
@@ -298,6 +305,11 @@ void TestsPanel::onAutoCaptured(Phase captured, const PointKey &point)
     m_model.flash(point);
     selectFirstWaiting();
     QApplication::beep();
+    nextTestWhenDone(captured);
+}
+
+void TestsPanel::nextTestWhenDone(Phase captured)
+{
     if (m_model.firstWaiting() >= 0)
         return;
     // This test is done: the next of the phase that waits goes on, hands-free.

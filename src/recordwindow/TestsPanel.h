@@ -69,6 +69,7 @@ private:
     void markNotPerformed();
     void applyTestLoads();
     void onAutoCaptured(records::Phase phase, const records::PointKey &point);
+    void nextTestWhenDone(records::Phase phase); // hands-free: a test done shows the next that waits
 
     records::Visit &m_visit;
     PointsModel m_model;

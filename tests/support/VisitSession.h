@@ -66,6 +66,16 @@ struct Session
         record.visitForm->newRecord->click();
         return record.visit().record() && loads("0; 50");
     }
+    // Describes the 150 kg class III platform (Min 1 kg, e = d = 0.05 kg) and starts its record.
+    bool newRecord150()
+    {
+        record.instrument->max->setText(QStringLiteral("150"));
+        record.instrument->min->setText(QStringLiteral("1"));
+        record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+        record.instrument->displayInterval->setText(QStringLiteral("0.05"));
+        record.visitForm->newRecord->click();
+        return record.visit().record().has_value();
+    }
     bool loads(const QString &text)
     {
         tests().loads->setText(text);
