@@ -60,6 +60,7 @@ struct Desk
         : weights(std::move(weights))
     {
         visit.setClocks([this] { return ms; }, [this] { return QDateTime::fromMSecsSinceEpoch(1796000000000 + ms, Qt::UTC); });
+        visit.setProvider({QStringLiteral("Scales Service Co."), {}, {}, {}, {}});
         record.setStore(&store);
         visit.onDeviceEvent({DeviceEvent::LoggedIn, 1, false, QStringLiteral("12345678901")});
         visit.onDeviceEvent({DeviceEvent::UnitSet, 0, pounds, {}});
@@ -70,7 +71,9 @@ struct Desk
         instrument.max = units(max);
         instrument.min = units(min);
         instrument.e = instrument.d = units(e);
+        instrument.customer = QStringLiteral("Mill & Sons Ltd");
         record.instrument->fill(instrument);
+        record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
     }
     bool begin()
     {
@@ -282,6 +285,29 @@ private slots:
         }
         QTest::keyClick(&desk.record, Qt::Key_R, Qt::AltModifier);
         QTRY_COMPARE(desk.r().verdict, Verdict::Adjusted);
+    }
+
+    // Guarded acceptance chosen for an instrument with d = e says, before the first reading, where
+    // it cannot decide: U >= 2 d / sqrt 6 = 0.041 kg against an MPE of 0.025 kg up to 25 kg.
+    void guardedRuleWhereItCannotDecide()
+    {
+        Desk desk(AccuracyClass::III, false, 150, 1, 0.05, {});
+        QVERIFY(desk.begin());
+        QStringList boxes;
+        platform::setMsgBoxHandler([&boxes](const platform::MsgBoxRequest &r) {
+            boxes << r.prompt;
+            return int(platform::vbOK);
+        });
+        QTest::keyClick(&desk.record, Qt::Key_V, Qt::AltModifier);
+        desk.record.visitForm->decisionRule->setFocus();
+        QTest::keyClicks(desk.record.visitForm->decisionRule, QStringLiteral("G")); // guarded acceptance
+        QCOMPARE(desk.r().acceptance, Acceptance::Guarded);
+        QCOMPARE(boxes, QStringList{QStringLiteral("With d = e = 0.050 kg, U is at least 2 d / sqrt 6 = 0.041 kg at every point (the "
+                                                   "rounding at zero and at the load alone), not less than the MPE of 0.025 kg up to "
+                                                   "25.00 kg: guarded acceptance cannot state conformity there, and the record and "
+                                                   "certificate say so at those points.")});
+        desk.hold(0, 3);
+        QCOMPARE(resultWord(resultOf(desk.r(), Phase::AsFound, desk.r().asFound[0])), QStringLiteral("cannot be stated"));
     }
 
     // The next point and a reading that waits fit, whole, in the record window at its smallest

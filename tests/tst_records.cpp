@@ -54,6 +54,9 @@ Reading at(double indication, int second, bool unstable = false)
 Record recordWith(const QList<double> &asFound, const QList<double> &asLeft, bool adjusted)
 {
     Record r = newRecord(platform150(), QStringLiteral("002"), false, kOpened);
+    r.provider.name = QStringLiteral("Scales Service Co.");
+    r.instrument.customer = QStringLiteral("Mill & Sons Ltd");
+    r.technician = QStringLiteral("Anna Berg");
     if (adjusted)
         r.adjustments.append({kOpened.addSecs(120), QStringLiteral("Calibration with 50 kg"), true, false});
     for (auto [phase, values] : {std::pair(Phase::AsFound, asFound), std::pair(Phase::AsLeft, asLeft)}) {
@@ -303,6 +306,67 @@ private slots:
         QVERIFY(phasePasses(r, Phase::AsFound));
     }
 
+    // The rules at their edges, each worked by hand: |E| = MPE passes; an eccentric position that
+    // reads below the centre counts as much as one above; a scale tested again as left without an
+    // adjustment is judged by as left; settings (unit, mode, serial number, passwords) void no
+    // reading; a void reading can be marked not performed, and a mark read over stays in the trail;
+    // no weighing reading in the deciding phase, no closing.
+    void rulesAtTheirEdges()
+    {
+        Record r = recordWith({0, 1.05, 25, 75, 100, 150}, {}, false); // 1 kg: E = 0.05 kg = 1 e
+        QVERIFY(!resultOf(r, Phase::AsFound, r.asFound[1]).pass); // initial verification: MPE 0.025 kg
+        r.inService = true;                                         // in service: MPE 0.05 kg, |E| = MPE
+        QVERIFY(resultOf(r, Phase::AsFound, r.asFound[1]).pass);
+        QCOMPARE(verdictOf(r), Verdict::Pass);
+
+        // Eccentricity at 50 kg: centre 50.00, front left 49.90: |dI|max = 0.10 kg, so at 100 kg
+        // u = 0.10 / (2 x 50 x sqrt 3) x 100 = 0.057735 kg.
+        for (int i = 0; i < 5; ++i) {
+            r.asFound[16 + i].reading = at(i == 1 ? 49.90 : 50.00, 80 + i);
+            r.asFound[16 + i].notPerformed.clear();
+        }
+        QVERIFY(qAbs(uncertaintyOf(r, Phase::AsFound, r.asFound[4]).eccentricity - 0.057735) < 1e-6);
+
+        // As found fails at 150 kg; nothing adjusted, tested again as left, every reading within.
+        Record again = recordWith({0, 1, 25, 75, 100, 150.2}, {0, 1, 25, 75, 100, 150}, false);
+        QCOMPARE(decidingPhase(again), Phase::AsLeft);
+        QCOMPARE(conformity(again, Phase::AsFound), QStringLiteral("no"));
+        QCOMPARE(conformity(again, Phase::AsLeft), QStringLiteral("yes"));
+        QCOMPARE(verdictOf(again), Verdict::Adjusted);
+
+        TestVisit t;
+        QCOMPARE(t.visit.start(platform150(), {}, false), QString());
+        t.visit.onDeviceEvent({DeviceEvent::Calibrated, 2, false, {}}); // 50 kg: as found is over
+        t.reports({0, 1});
+        const PointKey zero{Test::Weighing, QStringLiteral("up"), 0}, min{Test::Weighing, QStringLiteral("up"), kg(1)};
+        QCOMPARE(t.visit.capture(Phase::AsLeft, zero), QString());
+        t.visit.onDeviceEvent({DeviceEvent::Calibrated, 8, false, {}});             // automatic mode
+        t.visit.onDeviceEvent({DeviceEvent::UnitSet, 0, true, {}});                 // pounds
+        t.visit.onDeviceEvent({DeviceEvent::UnitSet, 0, false, {}});                // and back
+        t.visit.onDeviceEvent({DeviceEvent::SerialWritten, 0, false, {}});
+        t.visit.onDeviceEvent({DeviceEvent::SerialRead, 0, false, QStringLiteral("12345678902")});
+        t.visit.onDeviceEvent({DeviceEvent::PasswordsWritten, 0, false, {}});
+        const Record &v = *t.visit.record();
+        QCOMPARE(v.adjustments.size(), 6);
+        QVERIFY(counts(v, Phase::AsLeft, v.asLeft[0])); // none of them voids it
+        QCOMPARE(t.visit.markNotPerformed(Phase::AsLeft, {min}, QStringLiteral("no 1 kg weight")), QString());
+        t.reports({100, 101});
+        QCOMPARE(t.visit.capture(Phase::AsLeft, min), QString()); // found after all
+        QCOMPARE(v.asLeft[1].earlier.value(0).notPerformed, QStringLiteral("no 1 kg weight"));
+        t.visit.onDeviceEvent({DeviceEvent::Calibrated, 13, false, {}}); // trim: both void
+        QVERIFY(!counts(v, Phase::AsLeft, v.asLeft[0]));
+        QCOMPARE(t.visit.markNotPerformed(Phase::AsLeft, {zero}, QStringLiteral("no time left")), QString());
+        QVERIFY(v.asLeft[0].earlier.value(0).reading.has_value() && !v.asLeft[0].reading);
+        t.reports({7500, 7501});
+        QCOMPARE(t.visit.capture(Phase::AsLeft, keyOf(v.asLeft[11])), QString()); // repeatability, but no weighing
+        QList<PointKey> rest;
+        for (const Point &p : v.asLeft)
+            if (!counts(v, Phase::AsLeft, p) && p.notPerformed.isEmpty())
+                rest << keyOf(p);
+        QCOMPARE(t.visit.markNotPerformed(Phase::AsLeft, rest, QStringLiteral("not asked for")), QString());
+        QVERIFY(t.visit.close().contains(QLatin1String("its weighing test has no reading")));
+    }
+
     // Closing needs every planned point read or marked not performed, and a weighing reading in
     // the phase that decides; an as-left reading before a later adjustment does not count.
     void whatClosingNeeds()
@@ -312,6 +376,13 @@ private slots:
         QVERIFY2(closeRefusal(r).contains(QLatin1String("As found, up 1.00 kg has no reading")), qPrintable(closeRefusal(r)));
         r = recordWith({0, 1, 25, 75, 100, 150}, {}, false);
         QCOMPARE(closeRefusal(r), QString());
+        Record anonymous = r;
+        anonymous.provider.name = anonymous.instrument.customer = QStringLiteral(" ");
+        QCOMPARE(closeRefusal(anonymous), QStringLiteral("A certificate names who issued it, for whom, and who calibrated: give the "
+                                                         "provider's name ([Provider] Name in vantor_cal.ini), the customer "
+                                                         "(Instrument tab) first."));
+        anonymous.format = 2; // version 1.2 closed without them
+        QCOMPARE(closeRefusal(anonymous), QString());
         for (int i = 0; i < 6; ++i) {
             r.asFound[i].reading.reset();
             r.asFound[i].notPerformed = QStringLiteral("no weights");
@@ -493,6 +564,7 @@ private slots:
     void uncertaintyOfTheVisitsOwnReadings()
     {
         Record r = recordWith({0, 1, 25, 75, 100, 150}, {}, false);
+        r.format = 2; // as version 1.2 made it: k = 2
         r.weights.weightClass = QStringLiteral("M1");
         const double repeated[] = {75.00, 75.05, 75.00, 75.05, 75.00};
         for (int i = 0; i < 5; ++i)
@@ -527,6 +599,94 @@ private slots:
         QVERIFY(Record::fromJson(r.toJson())->asFound[4].reading->expanded == std::optional<Micro>(134326));
         QVERIFY(!expandedUncertainty(*Record::fromJson([&] { QJsonObject o = r.toJson(); o[QStringLiteral("format")] = 1; return o; }()),
                                      Phase::AsFound, r.asFound[4]));
+    }
+
+    // Records of format 3: k = t95.45(nu_eff), checked against GUM table G.2 and a 300 kg platform
+    // (e = d = 0.1 kg) worked by hand; stand-ins that cannot understate; U rounded as EA-4/02 says.
+    void coverageFromDegreesOfFreedom()
+    {
+        const std::pair<double, double> g2[] = {{1, 13.97}, {2, 4.53}, {3, 3.31}, {4, 2.87}, {5, 2.65}, {10, 2.28},
+                                                {20, 2.13}, {50, 2.05}, {100, 2.025}, {qInf(), 2.00}};
+        for (auto [dof, k] : g2)
+            QVERIFY2(qAbs(coverageFactor(dof) - k) < 0.005, qPrintable(QString::number(dof)));
+        QVERIFY(qAbs(coverageFactor(3.2) - 3.185) < 0.01);
+
+        // Repeatability at 150 kg: 150.0, 150.2, 150.0 kg, s = 0.115470 kg with 2 degrees of freedom;
+        // rounding 0.028868 kg twice; no eccentricity (all positions as the centre), no weight
+        // class. u = sqrt(2 x 0.028868^2 + 0.115470^2) = sqrt(0.015) = 0.122474 kg;
+        // nu_eff = 2 x (0.015 / 0.013333)^2 = 2.53, so k lies between t(3) = 3.31 and t(2) = 4.53.
+        Instrument in = platform150();
+        in.max = kg(300);
+        in.min = kg(2);
+        in.e = in.d = kg(0.1);
+        Record r = newRecord(in, QStringLiteral("001"), false, kOpened);
+        int second = 0;
+        for (Point &p : r.asFound) {
+            p.reading = at(p.test == Test::Repeatability && p.position == QLatin1String("2") ? 150.2 : double(p.load) / kMicro, ++second);
+            p.notPerformed.clear();
+        }
+        QCOMPARE(r.asFound[13].load, kg(150)); // the first of 3 repeatability readings
+        const Point &half = r.asFound[3];      // up 150 kg
+        const UncertaintyBudget b = uncertaintyOf(r, Phase::AsFound, half);
+        QVERIFY(qAbs(b.standard() - 0.122474) < 1e-6);
+        QVERIFY(qAbs(b.effectiveDof() - 2.53125) < 1e-4);
+        const double k = *coverageOf(r, Phase::AsFound, half);
+        QVERIFY(k > 3.31 && k < 4.53);
+        QCOMPARE(*expandedUncertainty(r, Phase::AsFound, half), Micro(std::ceil(k * 0.1224745 * kMicro - 1e-6)));
+        sealUncertainty(r);
+        QCOMPARE(double(*r.asFound[3].reading->coverage) / kMicro, k);
+        QCOMPARE(Record::fromJson(r.toJson())->asFound[3].reading->coverage, r.asFound[3].reading->coverage);
+        r.format = 2;
+        for (Point &p : r.asFound)
+            p.reading->expanded = p.reading->coverage = std::nullopt;
+        QCOMPARE(*coverageOf(r, Phase::AsFound, half), 2.0); // version 1.2's records: k = 2
+        QCOMPARE(*expandedUncertainty(r, Phase::AsFound, half), Micro(244949));
+
+        // No repeatability or eccentricity test anywhere: at 100 kg on the 150 kg platform (MPE
+        // 0.05 kg), s = 0.05 / 2.326 = 0.021496 kg (5 readings planned); eccentricity 2 MPE at
+        // 50 kg: 2 x 0.05 / (2 x 50 x sqrt 3) x 100 = 0.057735 kg.
+        Record gaps = recordWith({0, 1, 25, 75, 100, 150}, {}, false);
+        const UncertaintyBudget g = uncertaintyOf(gaps, Phase::AsFound, gaps.asFound[4]);
+        QVERIFY(qAbs(g.repeatability - 0.021496) < 1e-6);
+        QVERIFY(qAbs(g.eccentricity - 0.057735) < 1e-6);
+        QVERIFY(qIsInf(g.effectiveDof()) && g.coverage() == 2.0);
+        QVERIFY(uncertaintyAssumptions(gaps, Phase::AsFound).join(' ').contains(QLatin1String("2 MPE of the eccentricity load (0.100 kg)")));
+
+        // Weights of class M1-2 for 70 kg: 50 kg (M1-2, 5,000 mg) and 20 kg, which M1-2 has not: M2's
+        // 3,000 mg, the coarser (version 1.2 took M1's 1,000 mg). u = 8 g / sqrt 3 = 0.0046188 kg.
+        Point seventy = gaps.asFound[4];
+        seventy.load = kg(70);
+        gaps.weights.weightClass = QStringLiteral("M1-2");
+        QVERIFY(qAbs(uncertaintyOf(gaps, Phase::AsFound, seventy).weights - 0.0046188) < 1e-7);
+        gaps.format = 2;
+        QVERIFY(qAbs(uncertaintyOf(gaps, Phase::AsFound, seventy).weights - 0.0034641) < 1e-7);
+        // Class E1 has no weight above 50 kg: a plan up to 150 kg is refused, naming both.
+        TestVisit t;
+        QCOMPARE(t.visit.start(platform150(), {QStringLiteral("W-1"), QStringLiteral("E1"), {}}, false),
+                 QStringLiteral("A load of 100.00 kg is refused: it needs a weight of 100 kg, and OIML R 111 class E1 has none "
+                                "(its largest is 50 kg), so its uncertainty cannot be stated. Choose the class of the weights at hand."));
+        QCOMPARE(t.visit.start(platform150(), {QStringLiteral("W-1"), QStringLiteral("E2"), {}}, false), QString());
+        QVERIFY(t.visit.setWeights({QStringLiteral("W-1"), QStringLiteral("E1"), {}}).contains(QLatin1String("class E1 has none")));
+
+        // Guarded acceptance with no tests of repeatability or eccentricity: U is above the MPE at
+        // every load (at 150 kg: 2 x sqrt(2 x 0.014434^2 + 0.032245^2 + 0.086603^2) = 0.19 kg,
+        // MPE 0.075 kg), so conformity cannot be stated: not FAIL; a reading beyond the MPE fails.
+        Record guarded = recordWith({0, 1, 25, 75, 100, 150}, {}, false);
+        guarded.acceptance = Acceptance::Guarded;
+        QVERIFY(*expandedUncertainty(guarded, Phase::AsFound, guarded.asFound[5]) > kg(0.18));
+        QCOMPARE(resultWord(resultOf(guarded, Phase::AsFound, guarded.asFound[5])), QStringLiteral("cannot be stated"));
+        QCOMPARE(conformity(guarded, Phase::AsFound), QStringLiteral("cannot be stated at 6 of 6 readings (U >= MPE)"));
+        QCOMPARE(verdictOf(guarded), Verdict::NotStated);
+        guarded.asFound[5].reading = at(150.2, 70);
+        QCOMPARE(resultWord(resultOf(guarded, Phase::AsFound, guarded.asFound[5])), QStringLiteral("FAIL"));
+        QCOMPARE(verdictOf(guarded), Verdict::Fail);
+        guarded.format = 2; // version 1.2: FAIL wherever |E| + U > MPE
+        QCOMPARE(conformity(guarded, Phase::AsFound), QStringLiteral("no"));
+
+        // EA-4/02: 0.0849 to two decimals is 0.08, 5.8 % low: 0.09; 0.0840 is 0.08, 4.8 % low.
+        QCOMPARE(formatUncertainty(84900, 2, true), QStringLiteral("0.09"));
+        QCOMPARE(formatUncertainty(84000, 2, true), QStringLiteral("0.08"));
+        QCOMPARE(formatUncertainty(86000, 2, true), QStringLiteral("0.09"));
     }
 
     // A table that goes over a page break repeats its header and leaves no page fewer than three
@@ -684,6 +844,8 @@ private slots:
         Record r = recordWith({0, 1.02, 25.5}, {0, 1, 25}, true);
         r.points(Phase::AsLeft)[2].reading->unstable = true;
         r.points(Phase::AsLeft)[1].earlier.append({at(1.2, 181), {}, QStringLiteral("replaced"), kOpened.addSecs(181), "002"});
+        r.points(Phase::AsLeft)[0].earlier.append({at(0.05, 178), {}, QStringLiteral("replaced"), kOpened.addSecs(180), "002"});
+        r.adjustments.append({kOpened.addSecs(179), QStringLiteral("Trim 10 g up"), true, false}); // voids the one at 178 s
         r.weights = {QStringLiteral("W-12"), QStringLiteral("M1"), QStringLiteral("2026-0417")};
         r = closedRecord(r);
         QString error;
@@ -700,7 +862,8 @@ private slots:
                                         QStringLiteral("Vantor \"PS\", 150 kg"), QStringLiteral("set W-12, OIML R 111 class M1, certificate 2026-0417"),
                                         QStringLiteral("25.500"), QStringLiteral("Calibration with 50 kg"),
                                         QStringLiteral("FAIL (unstable)"), QStringLiteral("Verdict: FAIL"), r.sha256,
-                                        QStringLiteral("not performed: not asked for"), QStringLiteral("1 reading(s) retaken or removed"),
+                                        QStringLiteral("not performed: not asked for"), QStringLiteral("2 reading(s) retaken or removed"),
+                                        QStringLiteral("void: taken before the trim 10 g"), QStringLiteral("replaced by the technician;"),
                                         QStringLiteral("Signature")})
             QVERIFY2(text.contains(expected), qPrintable(expected));
         QVERIFY(!writeCertificate(r, dir.filePath(QStringLiteral("no/such/folder/c.pdf")), &error));
@@ -718,7 +881,8 @@ private slots:
             const auto found = std::find_if(lines.begin(), lines.end(), [part](const QByteArray &l) { return l.contains(part); });
             return found == lines.end() ? QByteArray() : *found;
         };
-        QVERIFY(line(",as left,weighing,up,1.00,1.200,").contains(",replaced 2026-12-07T09:03:01.000Z by 002,"));
+        QVERIFY(line(",as left,weighing,up,1.00,1.200,").contains(",replaced by the technician; 2026-12-07T09:03:01.000Z by 002,"));
+        QVERIFY(line(",as left,weighing,up,0.00,0.050,").contains(",void: taken before the trim 10 g up at "));
         QVERIFY(!line(",as left,weighing,up,25.00,25.000,0.000,0.025,fail,yes,").isEmpty());
     }
 };

@@ -41,7 +41,7 @@ QString celsius(const std::optional<Micro> &t)
 
 QString resultText(const Record &r, Phase phase, const Point &p)
 {
-    const QString verdict = resultOf(r, phase, p).pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
+    const QString verdict = resultWord(resultOf(r, phase, p));
     return p.reading->unstable ? verdict + QStringLiteral(" (unstable)") : verdict;
 }
 
@@ -114,11 +114,16 @@ void testTable(PagedDocument &doc, const Record &r, Phase phase, Test test)
             reasons << p.notPerformed;
             rows << QStringList{p.position, formatMass(p.load, loadDecimals), {}, {}, {}, formatMass(res.mpe, decimals),
                                 QStringLiteral("not performed: ") + p.notPerformed};
+            if (r.format >= 3)
+                rows.last().insert(5, QString());
         } else if (counts(r, phase, p)) {
             const auto u = expandedUncertainty(r, phase, p);
+            const auto k = coverageOf(r, phase, p);
             rows << QStringList{p.position, formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
-                                formatMass(res.error, decimals), u ? formatMass(*u, decimals) : QStringLiteral("-"),
+                                formatMass(res.error, decimals), u ? formatUncertainty(*u, decimals) : QStringLiteral("-"),
                                 formatMass(res.mpe, decimals), resultText(r, phase, p)};
+            if (r.format >= 3)
+                rows.last().insert(5, k ? QString::number(*k, 'f', 2) : QStringLiteral("-"));
         }
     }
     if (rows.isEmpty())
@@ -127,10 +132,16 @@ void testTable(PagedDocument &doc, const Record &r, Phase phase, Test test)
         return; // a whole test not performed: said once, with the other gaps
     const QString unit = QStringLiteral(" / ") + unitName(r.instrument.pounds);
     doc.heading(QStringLiteral("%1 test").arg(testName(test)), 3, 25); // with the table's first rows
-    doc.table({QStringLiteral("Position"), QStringLiteral("Load") + unit, QStringLiteral("Indication") + unit,
-               QStringLiteral("E") + unit, QStringLiteral("U (k = 2)") + unit, QStringLiteral("MPE") + unit,
-               QStringLiteral("Result")},
-              {1.2, 1, 1.1, 1, 1, 1, 1.9}, rows);
+    if (r.format >= 3)
+        doc.table({QStringLiteral("Position"), QStringLiteral("Load") + unit, QStringLiteral("Indication") + unit,
+                   QStringLiteral("E") + unit, QStringLiteral("U") + unit, QStringLiteral("k"), QStringLiteral("MPE") + unit,
+                   QStringLiteral("Result")},
+                  {1.2, 1, 1.1, 1, 0.9, 0.5, 0.9, 1.9}, rows);
+    else
+        doc.table({QStringLiteral("Position"), QStringLiteral("Load") + unit, QStringLiteral("Indication") + unit,
+                   QStringLiteral("E") + unit, QStringLiteral("U (k = 2)") + unit, QStringLiteral("MPE") + unit,
+                   QStringLiteral("Result")},
+                  {1.2, 1, 1.1, 1, 1, 1, 1.9}, rows);
     if (test == Test::Repeatability)
         if (const auto rep = repeatabilityOf(r, phase))
             doc.paragraph(QStringLiteral("Spread of %1 readings: %2, MPE %3: %4")
@@ -204,11 +215,12 @@ void deviationsSection(PagedDocument &doc, const Record &r)
             for (const PointChange &c : p.earlier)
                 changes << QStringList{name, c.reading ? formatMass(c.reading->indication, decimals) + QStringLiteral(" at ") + localTime(c.reading->at)
                                                        : QStringLiteral("not performed: ") + c.notPerformed,
-                                       QStringLiteral("%1 %2 by user type %3").arg(c.change, localTime(c.at), c.by)};
+                                       r.format >= 3 ? QStringLiteral("%1; %2, user type %3").arg(changeReason(r, phase, c), localTime(c.at), c.by)
+                                                     : QStringLiteral("%1 %2 by user type %3").arg(c.change, localTime(c.at), c.by)};
             if (p.reading)
                 if (const Adjustment *a = voidingAdjustment(r, phase, *p.reading))
                     changes << QStringList{name, formatMass(p.reading->indication, decimals) + QStringLiteral(" at ") + localTime(p.reading->at),
-                                           QStringLiteral("void: before the adjustment at %1").arg(localTime(a->at))};
+                                           r.format >= 3 ? voidReason(*a) : QStringLiteral("void: before the adjustment at %1").arg(localTime(a->at))};
         }
     }
     bool any = false;
@@ -241,6 +253,18 @@ void uncertaintySection(PagedDocument &doc, const Record &r)
     if (r.format < 2)
         return doc.paragraph(QStringLiteral("No measurement uncertainty was recorded for this record (written by version 1.1 "
                                             "of the console)."));
+    if (r.format >= 3)
+        return doc.paragraph(QStringLiteral(
+            "U = k u: the expanded uncertainty of each error per EURAMET cg-18, for a coverage probability of about 95 %. "
+            "k is Student's factor t95.45 for the effective degrees of freedom of u (Welch-Satterthwaite): the repeatability "
+            "of n readings has n - 1, the other terms are bounds taken as exact; few repeatability readings give k above "
+            "2, and k = 2.00 means many degrees of freedom. The terms, from this visit's own tests: rounding at zero and at "
+            "the load (d / (2 sqrt 3) each); repeatability (s of the repeatability test); eccentricity (the largest "
+            "difference from the centre, per unit of load); the reference weights (sum of MPE / sqrt 3 of the OIML R 111 "
+            "weights of a 1-2-2-5 set making up the load) and air buoyancy within their class's density limits; drift "
+            "covered by the class; convection negligible at room temperature. U is printed to the digits of the table, "
+            "rounded up where rounding would lower it by more than 5 % (EA-4/02); the decisions use its value before "
+            "rounding."));
     doc.paragraph(QStringLiteral(
         "U: the expanded uncertainty of each error, k = 2 (about 95 % for a normal distribution), per EURAMET cg-18 "
         "from this visit's own tests: rounding at zero and at the load (d / (2 sqrt 3) each); repeatability (s of the "

@@ -44,25 +44,28 @@ QByteArray readingsCsv(const Record &r)
                     reading && reading->reports > 0 ? formatMass(reading->mean, 6, true) : QString(),
                     reading && reading->reports > 0 ? formatMass(reading->spread, decimals, true) : QString(),
                     reading && reading->reports > 0 ? QString::number(reading->reports) : QString(), status,
-                    reading ? reading->by : QString(), u ? formatMass(*u, decimals, true) : QString(),
+                    reading ? reading->by : QString(), u ? formatUncertainty(*u, decimals, true) : QString(),
                     r.acceptance == Acceptance::Guarded ? QStringLiteral("guarded") : QStringLiteral("simple"),
-                    reading ? (res.pass ? QStringLiteral("pass") : QStringLiteral("fail")) : QString(),
+                    reading ? resultWord(res).toLower() : QString(),
                     reading ? (reading->automatic ? QStringLiteral("auto") : QStringLiteral("key")) : QString()};
                 QStringList quoted;
                 for (const QString &f : fields)
                     quoted << csvField(f);
                 lines << quoted.join(QLatin1Char(','));
             };
+            const bool words = r.format >= 3; // the words of the certificate; before, the change and its time
             for (const PointChange &c : p.earlier)
-                line(c.reading, QStringLiteral("%1 %2 by %3%4")
-                                    .arg(c.change, c.at.toUTC().toString(Qt::ISODateWithMs), c.by,
+                line(c.reading, QStringLiteral("%1%2 %3 by %4%5")
+                                    .arg(words ? changeReason(r, phase, c) : c.change, words ? QStringLiteral(";") : QString(),
+                                         c.at.toUTC().toString(Qt::ISODateWithMs), c.by,
                                          c.reading ? QString() : QStringLiteral(" (not performed: %1)").arg(c.notPerformed)));
             if (!p.notPerformed.isEmpty())
                 line(std::nullopt, QStringLiteral("not performed: ") + p.notPerformed);
             else if (p.reading) {
                 const Adjustment *a = voidingAdjustment(r, phase, *p.reading);
-                line(p.reading, a ? QStringLiteral("void: before the adjustment at ") + a->at.toUTC().toString(Qt::ISODateWithMs)
-                                  : QStringLiteral("counted"));
+                line(p.reading, !a      ? QStringLiteral("counted")
+                                : words ? voidReason(*a)
+                                        : QStringLiteral("void: before the adjustment at ") + a->at.toUTC().toString(Qt::ISODateWithMs));
             }
         }
     }

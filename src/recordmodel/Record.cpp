@@ -10,7 +10,15 @@ namespace records {
 namespace {
 
 const QString kVerdicts[] = {QString(), QStringLiteral("PASS"), QStringLiteral("ADJUSTED"), QStringLiteral("FAIL"),
-                             QStringLiteral("DISCARDED")};
+                             QStringLiteral("DISCARDED"), QStringLiteral("CONFORMITY NOT STATED")};
+
+int undecidedReadings(const Record &r, Phase phase)
+{
+    int n = 0;
+    for (const Point &p : r.points(phase))
+        n += counts(r, phase, p) && resultOf(r, phase, p).undecided ? 1 : 0;
+    return n;
+}
 
 Micro magnitude(Micro m)
 {
@@ -108,6 +116,22 @@ const Adjustment *voidingAdjustment(const Record &r, Phase phase, const Reading 
     return nullptr;
 }
 
+QString voidReason(const Adjustment &a)
+{
+    QString what = a.text;
+    if (!what.isEmpty())
+        what[0] = what[0].toLower();
+    return QStringLiteral("void: taken before the %1 at %2").arg(what, a.at.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+}
+
+QString changeReason(const Record &r, Phase phase, const PointChange &c)
+{
+    if (c.reading)
+        if (const Adjustment *a = voidingAdjustment(r, phase, *c.reading))
+            return voidReason(*a);
+    return c.change == QLatin1String("removed") ? QStringLiteral("removed by the technician") : QStringLiteral("replaced by the technician");
+}
+
 bool counts(const Record &r, Phase phase, const Point &p)
 {
     return p.reading && !voidingAdjustment(r, phase, *p.reading);
@@ -125,7 +149,15 @@ PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading
         guard = expandedUncertainty(r, phase, alone).value_or(0);
     }
     out.pass = magnitude(out.error) + guard <= out.mpe && (r.format < 2 || !reading.unstable);
+    out.undecided = r.format >= 3 && r.acceptance == Acceptance::Guarded && guard >= out.mpe && !reading.unstable
+                    && magnitude(out.error) <= out.mpe; // beyond the MPE as measured, it fails all the same
+    out.pass = out.pass && !out.undecided;
     return out;
+}
+
+QString resultWord(const PointResult &result)
+{
+    return result.undecided ? QStringLiteral("cannot be stated") : result.pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
 }
 
 PointResult resultOf(const Record &r, Phase phase, const Point &p)
@@ -162,7 +194,8 @@ bool phasePasses(const Record &r, Phase phase, bool *tested)
         if (!counts(r, phase, p))
             continue;
         any = true;
-        pass = pass && resultOf(r, phase, p).pass;
+        const PointResult res = resultOf(r, phase, p);
+        pass = pass && (res.pass || res.undecided);
     }
     if (const auto rep = repeatabilityOf(r, phase))
         pass = pass && rep->pass;
@@ -190,6 +223,8 @@ Verdict verdictOf(const Record &r)
     const Phase deciding = decidingPhase(r);
     if (!(deciding == Phase::AsFound ? found : phasePasses(r, Phase::AsLeft)))
         return Verdict::Fail;
+    if (undecidedReadings(r, deciding) > 0)
+        return Verdict::NotStated;
     return adjusted(r) || (foundTested && !found) ? Verdict::Adjusted : Verdict::Pass;
 }
 
@@ -208,7 +243,11 @@ QString decisionRule(const Record &r)
             .arg(className(r.instrument.accuracy), limits);
     const QString acceptance =
         r.acceptance == Acceptance::Guarded
-            ? QStringLiteral("Guarded acceptance (ILAC-G8, guard band w = U): a reading passes when |E| + U <= MPE")
+            ? (r.format >= 3 ? QStringLiteral("Guarded acceptance (ILAC-G8, guard band w = U): a reading passes when |E| + U <= MPE "
+                                              "and fails when |E| + U > MPE; where U >= MPE and |E| <= MPE its conformity cannot "
+                                              "be stated, and where the deciding phase has such readings and none fails, the "
+                                              "verdict is CONFORMITY NOT STATED. The decision uses U before rounding")
+                             : QStringLiteral("Guarded acceptance (ILAC-G8, guard band w = U): a reading passes when |E| + U <= MPE"))
             : QStringLiteral("Simple acceptance (ILAC-G8): a reading passes when |E| <= MPE, U not deducted");
     return QStringLiteral(
                "%3. E = indication - load; MPE of accuracy class %1 for %2 (OIML R 76-1) at the load. A reading "
@@ -228,7 +267,12 @@ QString conformity(const Record &r, Phase phase)
 {
     bool tested = false;
     const bool passes = phasePasses(r, phase, &tested);
-    return !tested ? QStringLiteral("not tested") : passes ? QStringLiteral("yes") : QStringLiteral("no");
+    if (!tested || !passes)
+        return !tested ? QStringLiteral("not tested") : QStringLiteral("no");
+    const int undecided = undecidedReadings(r, phase);
+    const int readings = int(std::count_if(r.points(phase).begin(), r.points(phase).end(), [&](const Point &p) { return counts(r, phase, p); }));
+    return undecided == 0 ? QStringLiteral("yes")
+                          : QStringLiteral("cannot be stated at %1 of %2 readings (U >= MPE)").arg(undecided).arg(readings);
 }
 
 QString pointName(const Record &r, const Point &p)
@@ -274,6 +318,18 @@ QString closeRefusal(const Record &r)
                      [&](const Point &p) { return p.test == Test::Weighing && counts(r, deciding, p); }))
         return QStringLiteral("%1 decides the verdict, and its weighing test has no reading: a verdict needs one.")
             .arg(phaseName(deciding));
+    if (r.format >= 3) { // a certificate names who issued it, for whom, and who calibrated
+        QStringList who;
+        if (r.provider.name.trimmed().isEmpty())
+            who << QStringLiteral("the provider's name ([Provider] Name in vantor_cal.ini)");
+        if (r.instrument.customer.trimmed().isEmpty())
+            who << QStringLiteral("the customer (Instrument tab)");
+        if (r.technician.trimmed().isEmpty())
+            who << QStringLiteral("the technician's name (Visit tab)");
+        if (!who.isEmpty())
+            return QStringLiteral("A certificate names who issued it, for whom, and who calibrated: give %1 first.")
+                .arg(who.join(QStringLiteral(", ")));
+    }
     return {};
 }
 

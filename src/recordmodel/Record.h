@@ -21,11 +21,16 @@ namespace records {
 
 enum class Phase { AsFound, AsLeft };
 enum class Test { Weighing, Repeatability, Eccentricity };
-enum class Verdict { None, Pass, Adjusted, Fail, Discarded };
+// NotStated (format 3, guarded acceptance): no reading of the deciding phase fails, and at one
+// or more the uncertainty leaves conformity unstated (ILAC-G8).
+enum class Verdict { None, Pass, Adjusted, Fail, Discarded, NotStated };
 // The decision rule (ILAC-G8): simple acceptance, |E| <= MPE; guarded acceptance, |E| + U <= MPE.
 enum class Acceptance { Simple, Guarded };
 
-inline constexpr int kRecordFormat = 2;
+// Format 3: U with its coverage factor from the effective degrees of freedom, stand-ins that
+// cannot understate, the reference weights' coarser class, guarded acceptance that can say it
+// cannot decide; format 2 (version 1.2) and 1 (version 1.1) are read and judged as they were.
+inline constexpr int kRecordFormat = 3;
 
 struct Reading
 {
@@ -36,7 +41,8 @@ struct Reading
     Micro spread = 0; // of that second
     int reports = 0;  // in that second; 0 where not known (format 1)
     QString by{};     // the user type logged in ("001", "002"); empty in format 1
-    std::optional<Micro> expanded{}; // U (k = 2), sealed when the record closes
+    std::optional<Micro> expanded{}; // U, sealed when the record closes
+    std::optional<Micro> coverage{}; // its k, in millionths, sealed with it (format 3)
     bool automatic = false;          // captured by the console itself (auto capture), not by a key
     bool operator==(const Reading &) const = default;
 };
@@ -174,6 +180,11 @@ Verdict verdictFromName(const QString &name); // None for a name it does not kno
 // The weighing adjustment that voids an as-left reading: the first one confirmed at or after it.
 // Readings as found and readings of format 1 are never void.
 const Adjustment *voidingAdjustment(const Record &r, Phase phase, const Reading &reading);
+// Why a point no longer holds what it held, in the record's words: "void: taken before the trim
+// 10 g up at 19:46:34" (a later weighing adjustment), "removed by the technician", "replaced by
+// the technician"; and a reading on its point that a later adjustment voided.
+QString changeReason(const Record &r, Phase phase, const PointChange &c);
+QString voidReason(const Adjustment &a);
 // Whether a point's reading counts: it has one, and it is not void.
 bool counts(const Record &r, Phase phase, const Point &p);
 
@@ -182,9 +193,14 @@ struct PointResult
     Micro error = 0; // E = indication - load
     Micro mpe = 0;
     bool pass = false; // within the MPE, and stable (format 1: stability not asked)
+    bool undecided = false; // guarded acceptance, format 3: U >= MPE, conformity cannot be stated
 };
-// pass: stable, and |E| within the MPE (|E| + U under guarded acceptance).
+// pass: stable, and |E| within the MPE (|E| + U under guarded acceptance). Under guarded
+// acceptance a stable reading whose U is the MPE or more (format 3) is neither: ILAC-G8's guard
+// band leaves nothing to accept there, and the record says conformity cannot be stated.
 PointResult resultOf(const Record &r, Phase phase, const Point &p); // the point's own reading, if any
+// "pass", "FAIL" or "cannot be stated".
+QString resultWord(const PointResult &result);
 PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading &reading); // another one it held
 
 struct RepeatabilityResult
@@ -199,8 +215,8 @@ std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase)
 
 // Whether the scale was adjusted in a way that changes what it weighs (since the login).
 bool adjusted(const Record &r);
-// Whether every counted reading of a phase and its repeatability pass; *tested: it has a counted
-// reading at all.
+// Whether every counted reading of a phase and its repeatability pass (a reading whose conformity
+// cannot be stated does not fail it); *tested: it has a counted reading at all.
 bool phasePasses(const Record &r, Phase phase, bool *tested = nullptr);
 // The phase whose readings decide the verdict: as left once the scale was adjusted or as left has
 // readings, else as found.
@@ -208,9 +224,11 @@ Phase decidingPhase(const Record &r);
 Verdict verdictOf(const Record &r);
 QString decisionRule(const Record &r);
 QString acceptanceName(Acceptance a);
-// Whether a phase was within the limits: "yes", "no" or "not tested".
+// Whether a phase was within the limits: "yes", "no" or "not tested"; format 3 under guarded
+// acceptance: "cannot be stated at N of M readings (U >= MPE)" where no decided reading fails.
 QString conformity(const Record &r, Phase phase);
-// Why a record cannot be closed yet, for the technician; empty when it can.
+// Why a record cannot be closed yet, for the technician; empty when it can. Format 3 also needs
+// the provider's name, the customer and the technician (ISO/IEC 17025 7.8.2.1 b, e, o).
 QString closeRefusal(const Record &r);
 
 // Counted readings taken while the weight was not stable, as (phase, point) pairs.

@@ -44,6 +44,7 @@ QJsonObject readingJson(const Reading &r, int format)
         o.insert(QStringLiteral("reports"), r.reports);
         insertIf(o, !r.by.isEmpty(), QStringLiteral("by"), r.by);
         insertIf(o, r.expanded.has_value(), QStringLiteral("U"), r.expanded.value_or(0));
+        insertIf(o, format >= 3 && r.coverage.has_value(), QStringLiteral("k"), r.coverage.value_or(0));
         insertIf(o, r.automatic, QStringLiteral("auto"), true);
     }
     return o;
@@ -61,6 +62,8 @@ Reading readingFrom(const QJsonObject &o)
     r.by = o.value(QStringLiteral("by")).toString();
     if (o.contains(QStringLiteral("U")))
         r.expanded = o.value(QStringLiteral("U")).toInteger();
+    if (o.contains(QStringLiteral("k")))
+        r.coverage = o.value(QStringLiteral("k")).toInteger();
     r.automatic = o.value(QStringLiteral("auto")).toBool();
     return r;
 }

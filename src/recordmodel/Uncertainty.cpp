@@ -21,8 +21,53 @@ double units(Micro m)
 struct PhaseTests
 {
     std::optional<double> s;          // standard deviation of the repeatability readings
+    int readings = 0;                 // how many gave s
     std::optional<double> eccPerUnit; // |dI|max / (2 L_ecc sqrt 3)
 };
+
+// The regularised incomplete beta function I_x(a, b), by its continued fraction.
+double incompleteBeta(double a, double b, double x)
+{
+    if (x <= 0)
+        return 0;
+    if (x >= 1)
+        return 1;
+    if (x > (a + 1) / (a + b + 2))
+        return 1 - incompleteBeta(b, a, 1 - x);
+    const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x)) / a;
+    constexpr double tiny = 1e-300;
+    double f = 1, c = 1, d = 0;
+    for (int i = 0; i <= 400; ++i) {
+        const int m = i / 2;
+        const double numerator = i == 0       ? 1
+                                 : i % 2 == 0 ? m * (b - m) * x / ((a + 2 * m - 1) * (a + 2 * m))
+                                              : -(a + m) * (a + b + m) * x / ((a + 2 * m) * (a + 2 * m + 1));
+        d = 1 + numerator * d;
+        d = std::abs(d) < tiny ? tiny : d;
+        d = 1 / d;
+        c = 1 + numerator / c;
+        c = std::abs(c) < tiny ? tiny : c;
+        f *= c * d;
+        if (std::abs(1 - c * d) < 1e-12)
+            break;
+    }
+    return front * (f - 1);
+}
+
+// d2(n): the expected range of n values of a normal distribution, in units of its s.
+double expectedRange(int n)
+{
+    static const double d2[] = {1.128, 1.693, 2.059, 2.326, 2.534, 2.704, 2.847, 2.970, 3.078};
+    return d2[qBound(2, n, 10) - 2];
+}
+
+int plannedRepeatability(const Record &r, Phase phase)
+{
+    int n = 0;
+    for (const Point &p : r.points(phase))
+        n += p.test == Test::Repeatability ? 1 : 0;
+    return n > 1 ? n : 5;
+}
 
 PhaseTests testsOf(const Record &r, Phase phase)
 {
@@ -48,6 +93,7 @@ PhaseTests testsOf(const Record &r, Phase phase)
         for (double v : repeated)
             squares += (v - mean) * (v - mean);
         t.s = std::sqrt(squares / double(repeated.size() - 1));
+        t.readings = int(repeated.size());
     }
     if (centre && *eccLoad > 0 && !eccentric.isEmpty()) {
         for (double v : eccentric) {
@@ -71,27 +117,69 @@ Micro eccentricityLoad(const Record &r, Phase phase)
     return 0;
 }
 
+double kilograms(const Record &r, Micro load)
+{
+    return units(load) * (r.instrument.pounds ? kPound : 1.0);
+}
+
+// A weight's MPE in its set's class. Format 3: a mixed class without the value takes the coarser
+// class it is mixed from (M1-2: M2), and M3 its finer neighbour below 1 g (the small weights of
+// an M3 set are M2); a pure class that has no such weight has none. Format 2 took the next finer
+// class that had one.
+std::optional<qint64> setWeightMpe(const Record &r, WeightClass c, qint64 nominal)
+{
+    if (r.format < 3) {
+        std::optional<qint64> mpe;
+        for (int finer = int(c); finer >= 0 && !mpe; --finer)
+            mpe = weightMpeUg(WeightClass(finer), nominal);
+        return mpe;
+    }
+    if (const auto mpe = weightMpeUg(c, nominal))
+        return mpe;
+    if (c == WeightClass::M1_2 || c == WeightClass::M2_3)
+        return weightMpeUg(WeightClass(int(c) + 1), nominal);
+    if (c == WeightClass::M3)
+        return weightMpeUg(WeightClass::M2, nominal);
+    return std::nullopt;
+}
+
 // The reference weights' MPE for a load, in the record's unit; nullopt without a known class.
 std::optional<double> weightsMpe(const Record &r, Micro load)
 {
     const auto weightClass = weightClassFromName(r.weights.weightClass);
     if (!weightClass)
         return std::nullopt;
-    const double kg = units(load) * (r.instrument.pounds ? kPound : 1.0);
     qint64 sumUg = 0;
-    for (qint64 nominal : weightsForLoad(qint64(std::llround(kg * 1e9)))) {
-        // A class without a weight of this value takes the next class up that has one (the
-        // small weights of an M3 set are M2).
-        std::optional<qint64> mpe;
-        for (int c = int(*weightClass); c >= 0 && !mpe; --c)
-            mpe = weightMpeUg(WeightClass(c), nominal);
-        sumUg += mpe.value_or(0);
-    }
+    for (qint64 nominal : weightsForLoad(qint64(std::llround(kilograms(r, load) * 1e9))))
+        sumUg += setWeightMpe(r, *weightClass, nominal).value_or(0);
     const double mpeKg = double(sumUg) / 1e9;
     return r.instrument.pounds ? mpeKg / kPound : mpeKg;
 }
 
 } // namespace
+
+double coverageFactor(double dof)
+{
+    if (!(dof < 1e7))
+        return 2.0;
+    dof = std::max(dof, 0.5);
+    // Two-sided: P(|T| <= t) = 1 - I_{dof / (dof + t^2)}(dof / 2, 1 / 2) = 0.9545.
+    double low = 1.9, high = 200;
+    for (int i = 0; i < 100; ++i) {
+        const double t = (low + high) / 2;
+        (1 - incompleteBeta(dof / 2, 0.5, dof / (dof + t * t)) < 0.9545 ? low : high) = t;
+    }
+    return (low + high) / 2;
+}
+
+double UncertaintyBudget::effectiveDof() const
+{
+    const double u = standard();
+    if (!(repeatabilityDof < std::numeric_limits<double>::infinity()) || repeatability <= 0)
+        return std::numeric_limits<double>::infinity();
+    const double ratio = repeatability * repeatability / (u * u);
+    return repeatabilityDof / (ratio * ratio);
+}
 
 double UncertaintyBudget::standard() const
 {
@@ -109,10 +197,15 @@ UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
     b.zero = b.reading = d / (2 * kSqrt3);
 
     const PhaseTests own = testsOf(r, phase), other = testsOf(r, otherPhase(phase));
-    if (const auto s = own.s ? own.s : other.s)
-        b.repeatability = *s;
-    else // the requirement: a spread within the MPE
-        b.repeatability = units(mpe(r.instrument, p.load, r.inService)) / (2 * kSqrt3);
+    const bool strict = r.format >= 3;
+    b.studentFactor = strict;
+    if (const PhaseTests &from = own.s ? own : other; from.s) {
+        b.repeatability = *from.s;
+        b.repeatabilityDof = from.readings - 1;
+    } else { // the requirement: a spread within the MPE
+        const double mpeHere = units(mpe(r.instrument, p.load, r.inService));
+        b.repeatability = strict ? mpeHere / expectedRange(plannedRepeatability(r, phase)) : mpeHere / (2 * kSqrt3);
+    }
 
     if (p.test != Test::Eccentricity) {
         if (const auto perUnit = own.eccPerUnit ? own.eccPerUnit : other.eccPerUnit) {
@@ -120,7 +213,7 @@ UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
         } else { // the requirement: every position within the MPE of its load
             const Micro lecc = eccentricityLoad(r, phase);
             if (lecc > 0)
-                b.eccentricity = units(mpe(r.instrument, lecc, r.inService)) / (2 * units(lecc) * kSqrt3) * load;
+                b.eccentricity = (strict ? 2 : 1) * units(mpe(r.instrument, lecc, r.inService)) / (2 * units(lecc) * kSqrt3) * load;
         }
     }
 
@@ -129,6 +222,29 @@ UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
         b.buoyancy = (0.1 * kAirDensity / kWeightDensity * load + *weightMpe / 4) / kSqrt3;
     }
     return b;
+}
+
+QString uncoveredLoad(const Record &r, const QList<Micro> &loads)
+{
+    const auto weightClass = weightClassFromName(r.weights.weightClass);
+    if (r.format < 3 || !weightClass)
+        return {};
+    for (Micro load : loads) {
+        for (qint64 nominal : weightsForLoad(qint64(std::llround(kilograms(r, load) * 1e9)))) {
+            if (setWeightMpe(r, *weightClass, nominal))
+                continue;
+            qint64 largest = 0; // of the 1-2-5 series, from 5,000 kg down
+            for (qint64 unit = 1000 * kKilogram; unit >= kMilligram && largest == 0; unit /= 10)
+                for (qint64 n : {5 * unit, 2 * unit, unit})
+                    if (largest == 0 && setWeightMpe(r, *weightClass, n))
+                        largest = n;
+            return QStringLiteral("A load of %1 %2 is refused: it needs a weight of %3 kg, and OIML R 111 class %4 has "
+                                  "none (its largest is %5 kg), so its uncertainty cannot be stated.")
+                .arg(formatMass(load, decimalsOf(r.instrument.e)), unitName(r.instrument.pounds),
+                     QString::number(double(nominal) / 1e9), weightClassName(*weightClass), QString::number(double(largest) / 1e9));
+        }
+    }
+    return {};
 }
 
 QStringList uncertaintyAssumptions(const Record &r, Phase phase)
@@ -141,15 +257,26 @@ QStringList uncertaintyAssumptions(const Record &r, Phase phase)
     if (!own.s)
         out << (other.s ? QStringLiteral("%1: no repeatability test of its own; the repeatability of %2 stands in.")
                               .arg(name, phaseName(otherPhase(phase)).toLower())
-                        : QStringLiteral("%1: no repeatability test; s is taken as MPE / (2 sqrt 3) at each load, "
-                                         "a spread within the MPE.")
-                              .arg(name));
+                        : r.format >= 3
+                            ? QStringLiteral("%1: no repeatability test; s is taken as MPE / %2 at each load, the standard "
+                                             "deviation of %3 readings whose spread is the MPE (d2 = %2).")
+                                  .arg(name, QString::number(expectedRange(plannedRepeatability(r, phase)), 'f', 3))
+                                  .arg(plannedRepeatability(r, phase))
+                            : QStringLiteral("%1: no repeatability test; s is taken as MPE / (2 sqrt 3) at each load, "
+                                             "a spread within the MPE.")
+                                  .arg(name));
     if (!own.eccPerUnit)
         out << (other.eccPerUnit ? QStringLiteral("%1: no eccentricity test of its own; the eccentricity of %2 stands in.")
                                        .arg(name, phaseName(otherPhase(phase)).toLower())
-                                 : QStringLiteral("%1: no eccentricity test; every position is taken as within the MPE "
-                                                  "of the eccentricity load.")
-                                       .arg(name));
+                                 : r.format >= 3
+                                     ? QStringLiteral("%1: no eccentricity test; the largest difference from the centre is "
+                                                      "taken as 2 MPE of the eccentricity load (%2), each position within "
+                                                      "+-MPE.")
+                                           .arg(name, formatMass(2 * mpe(r.instrument, eccentricityLoad(r, phase), r.inService), readingDecimals(r.instrument))
+                                                           + QLatin1Char(' ') + unitName(r.instrument.pounds))
+                                     : QStringLiteral("%1: no eccentricity test; every position is taken as within the MPE "
+                                                      "of the eccentricity load.")
+                                           .arg(name));
     if (!weightClassFromName(r.weights.weightClass))
         out << QStringLiteral("The reference weights name no OIML R 111 class (\"%1\"): their contribution is not included.")
                    .arg(r.weights.weightClass);
@@ -162,7 +289,31 @@ std::optional<Micro> expandedUncertainty(const Record &r, Phase phase, const Poi
         return std::nullopt;
     if (p.reading->expanded)
         return p.reading->expanded;
-    return Micro(std::ceil(uncertaintyOf(r, phase, p).expanded() * kMicro - 1e-6));
+    const UncertaintyBudget b = uncertaintyOf(r, phase, p);
+    const double k = std::round(b.coverage() * 100) / 100; // as printed
+    return Micro(std::ceil(k * b.standard() * kMicro - 1e-6));
+}
+
+std::optional<double> coverageOf(const Record &r, Phase phase, const Point &p)
+{
+    if (r.format < 2 || !p.reading)
+        return std::nullopt;
+    if (p.reading->coverage)
+        return double(*p.reading->coverage) / kMicro;
+    if (r.format < 3 || p.reading->expanded)
+        return 2.0;
+    return std::round(uncertaintyOf(r, phase, p).coverage() * 100) / 100;
+}
+
+QString formatUncertainty(Micro u, int decimals, bool forFiles)
+{
+    Micro step = 1;
+    for (int i = qBound(0, decimals, 6); i < 6; ++i)
+        step *= 10;
+    Micro shown = (u + step / 2) / step * step;
+    if (shown < u && double(u - shown) > 0.05 * double(u))
+        shown += step; // rounding down would understate it by more than 5 %
+    return formatMass(shown, decimals, forFiles);
 }
 
 void sealUncertainty(Record &r)
@@ -170,8 +321,11 @@ void sealUncertainty(Record &r)
     r.uncertaintyNotes.clear();
     for (Phase phase : {Phase::AsFound, Phase::AsLeft}) {
         for (Point &p : r.points(phase))
-            if (counts(r, phase, p))
+            if (counts(r, phase, p)) {
+                if (r.format >= 3)
+                    p.reading->coverage = Micro(std::llround(*coverageOf(r, phase, p) * kMicro));
                 p.reading->expanded = expandedUncertainty(r, phase, p);
+            }
         bool tested = false;
         phasePasses(r, phase, &tested);
         if (tested)

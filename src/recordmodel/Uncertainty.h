@@ -11,18 +11,27 @@
 //   (0.1 rho0/rhoc L + MPE/4) / sqrt 3 with rho0 = 1.2 kg/m3 and rhoc = 8,000 kg/m3; drift
 //   covered by the class (weights in their class on verification); convection negligible for
 //   weights acclimatised to the room.
-// Combined as the root sum of squares; expanded U = k u with k = 2 (about 95 %).
+// Combined as the root sum of squares; expanded U = k u. Records of format 3: k = t95.45(nu_eff),
+// the Student factor for a coverage of 95.45 % at the effective degrees of freedom that
+// Welch-Satterthwaite gives, nu_eff = u^4 / (u_rep^4 / (n - 1)), the repeatability of n readings
+// being the only term with finite degrees of freedom (the others are rectangular bounds, taken as
+// exact); k = 2 where nu_eff is infinite. Records of format 2: k = 2.
 // Where the phase has no test of its own, the other phase's stands in, else the instrument's
-// requirement (a spread, or a difference from the centre, within the MPE), and the certificate
-// says so.
+// requirement, and the certificate says so. Format 3 takes the requirement so that it cannot
+// understate: every eccentric position up to 2 MPE from the centre (each within +-MPE of its
+// load); a spread of n readings within the MPE as s = MPE / d2(n), d2 the expected range of n
+// normal values in units of s (2.326 for 5, 1.693 for 3). Format 2 took 1 MPE and MPE / (2 sqrt 3).
 
 #include "Record.h"
 
 #include <QStringList>
+#include <limits>
 
 namespace records {
 
-inline constexpr double kCoverageFactor = 2.0;
+// t95.45(dof): the factor that covers 95.45 % of Student's t distribution with `dof` degrees of
+// freedom (GUM table G.2: 13.97 for 1, 2.28 for 10, 2.05 for 50); 2 for infinite dof.
+double coverageFactor(double dof);
 
 struct UncertaintyBudget
 {
@@ -36,8 +45,13 @@ struct UncertaintyBudget
     double drift = 0;
     double convection = 0;
 
+    double repeatabilityDof = std::numeric_limits<double>::infinity(); // n - 1 where s comes from readings
+    bool studentFactor = false; // format 3: k from nu_eff; before, k = 2
+
     double standard() const;
-    double expanded() const { return kCoverageFactor * standard(); }
+    double effectiveDof() const; // Welch-Satterthwaite
+    double coverage() const { return studentFactor ? coverageFactor(effectiveDof()) : 2.0; }
+    double expanded() const { return coverage() * standard(); }
 };
 
 UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p);
@@ -46,6 +60,14 @@ QStringList uncertaintyAssumptions(const Record &r, Phase phase);
 // U of a point's reading, rounded up to a millionth: as sealed in a closed record, else as the
 // record stands now; nullopt for records of format 1, which recorded none.
 std::optional<Micro> expandedUncertainty(const Record &r, Phase phase, const Point &p);
+// Why the reference weights cannot make one of these loads (format 3: their class has no weight
+// of a value the load needs), or "".
+QString uncoveredLoad(const Record &r, const QList<Micro> &loads);
+// Its coverage factor k, rounded to two decimals as printed (format 2: 2.00); nullopt as above.
+std::optional<double> coverageOf(const Record &r, Phase phase, const Point &p);
+// U as printed with `decimals` (EA-4/02): to the nearest digit, or up where that would lower it
+// by more than 5 %.
+QString formatUncertainty(Micro u, int decimals, bool forFiles = false);
 // Seals U into every counted reading and the assumptions into the record (at closing).
 void sealUncertainty(Record &r);
 

@@ -193,8 +193,15 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
             m_storeError = e.message; // the record below keeps the description all the same
         }
     }
-    m_record = newRecord(instrument, m_userType, inService, m_now());
-    m_record->weights = weights;
+    Record made = newRecord(instrument, m_userType, inService, m_now());
+    made.weights = weights;
+    QList<Micro> loads;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : made.points(phase))
+            loads << p.load;
+    if (const QString why = uncoveredLoad(made, loads); !why.isEmpty())
+        return why + QStringLiteral(" Choose the class of the weights at hand.");
+    m_record = std::move(made);
     m_record->acceptance = acceptance;
     m_record->provider = m_provider;
     m_record->place = instrument.location;
@@ -262,6 +269,14 @@ QString Visit::setWeights(const ReferenceWeights &weights)
     return edit([&](Record &r) {
         if (hasReadings(r))
             return fixedFromFirstReading(QStringLiteral("The reference weights"));
+        Record changed = r;
+        changed.weights = weights;
+        QList<Micro> loads;
+        for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+            for (const Point &p : r.points(phase))
+                loads << p.load;
+        if (const QString why = uncoveredLoad(changed, loads); !why.isEmpty())
+            return why;
         r.weights = weights;
         return QString();
     });
@@ -310,6 +325,11 @@ QString Visit::setPoints(Phase phase, Test test, const QList<Point> &points)
                 return QStringLiteral("A load of %1 %2 is refused: loads are from 0 to Max (%3 %2).")
                     .arg(formatMass(p.load, decimalsOf(r.instrument.e)), unitName(r.instrument.pounds),
                          formatMass(r.instrument.max, decimalsOf(r.instrument.e)));
+        QList<Micro> loads;
+        for (const Point &p : points)
+            loads << p.load;
+        if (const QString why = uncoveredLoad(r, loads); !why.isEmpty())
+            return why;
         qsizetype at = 0;
         while (at < all.size() && int(all[at].test) < int(test))
             ++at;

@@ -97,7 +97,7 @@ QString PointsModel::resultText(const Record &r, const Point &p) const
     if (const Adjustment *a = voidingAdjustment(r, m_phase, *p.reading))
         return QStringLiteral("before the adjustment at %1: take it again")
             .arg(a->at.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
-    QString text = resultOf(r, m_phase, p).pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
+    QString text = resultWord(resultOf(r, m_phase, p));
     if (p.reading->unstable)
         text += QStringLiteral(" (unstable)");
     if (!p.earlier.isEmpty())
@@ -118,7 +118,7 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ForegroundRole) {
         if (p->reading && !counted)
             return QBrush(QColor(128, 128, 128)); // void: shown greyed until taken again
-        if (counted && !res.pass)
+        if (counted && !res.pass && !res.undecided)
             return QBrush(QColor(176, 0, 0));
         return {};
     }

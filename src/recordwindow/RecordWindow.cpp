@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cmath>
 
 using namespace records;
 
@@ -137,19 +138,43 @@ void RecordWindow::chooseLimits()
 {
     if (!m_visit.record() || m_visit.readOnly())
         return;
-    QString why = m_visit.setInService(visitForm->inService());
+    // Both read first: the first change refills the form from the record.
+    const bool inService = visitForm->inService();
+    const Acceptance acceptance = visitForm->acceptance();
+    QString why = m_visit.setInService(inService);
     if (why.isEmpty())
-        why = m_visit.setAcceptance(visitForm->acceptance());
+        why = m_visit.setAcceptance(acceptance);
     if (!why.isEmpty()) {
         visitForm->fill(*m_visit.record());
-        complain(why);
+        return complain(why);
+    }
+    const Instrument &in = m_visit.record()->instrument;
+    if (visitForm->acceptance() == Acceptance::Guarded && in.d >= in.e) {
+        // U is at least k x the two roundings, 2 d / sqrt 6; the MPE is 0.5 e up to 500 e (50 e).
+        const Micro floor = Micro(std::ceil(2.0 * double(in.d) / std::sqrt(6.0)));
+        const Micro band = (in.accuracy == AccuracyClass::III ? 500 : 50) * in.e;
+        const Micro lowest = mpe(in, 0, m_visit.record()->inService);
+        if (floor >= lowest) {
+            const int decimals = readingDecimals(in);
+            const QString unit = QLatin1Char(' ') + unitName(in.pounds);
+            platform::MsgBox(QStringLiteral("With d = e = %1, U is at least 2 d / sqrt 6 = %2 at every point (the rounding at zero "
+                                            "and at the load alone), not less than the MPE of %3 up to %4: guarded acceptance "
+                                            "cannot state conformity there, and the record and certificate say so at those points.")
+                                 .arg(formatMass(in.d, decimals) + unit, formatMass(floor, decimals) + unit,
+                                      formatMass(lowest, decimals) + unit, formatMass(band, decimalsOf(in.e)) + unit),
+                             platform::vbOKOnly | platform::vbInformation, windowTitle());
+        }
     }
 }
 
 void RecordWindow::editWeights()
 {
-    if (m_visit.record() && !m_visit.readOnly() && !hasReadings(*m_visit.record()))
-        m_visit.setWeights(visitForm->weights());
+    if (!m_visit.record() || m_visit.readOnly() || hasReadings(*m_visit.record()))
+        return;
+    if (const QString why = m_visit.setWeights(visitForm->weights()); !why.isEmpty()) {
+        visitForm->fill(*m_visit.record());
+        complain(why);
+    }
 }
 
 void RecordWindow::editDetails()

@@ -30,6 +30,7 @@ struct Session
     {
         scale.start(dir.path(), 1, QStringList{"--quiet", "--rate", rate, "--settle-ms", "100"} + more);
         record.setStore(&store);
+        visit.setProvider({QStringLiteral("Scales Service Co."), {}, {}, {}, {}});
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
         console.show();
@@ -62,6 +63,7 @@ struct Session
         record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
         record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150"));
         record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
+        record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
         record.visitForm->weightSet->setText(QStringLiteral("W-12"));
         record.visitForm->newRecord->click();
         return record.visit().record() && loads("0; 50");
@@ -73,6 +75,8 @@ struct Session
         record.instrument->min->setText(QStringLiteral("1"));
         record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
         record.instrument->displayInterval->setText(QStringLiteral("0.05"));
+        record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
+        record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
         record.visitForm->newRecord->click();
         return record.visit().record().has_value();
     }
