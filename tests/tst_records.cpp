@@ -635,6 +635,12 @@ private slots:
         QCOMPARE(*expandedUncertainty(r, Phase::AsFound, half), Micro(std::ceil(k * 0.1224745 * kMicro - 1e-6)));
         sealUncertainty(r);
         QCOMPARE(double(*r.asFound[3].reading->coverage) / kMicro, k);
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(writeCertificate(closedRecord(r), dir.filePath(QStringLiteral("k.pdf")), &error), qPrintable(error));
+        const QString text = pdfText(dir.filePath(QStringLiteral("k.pdf")));
+        QVERIFY(text.contains(QStringLiteral("150.0   ") + QString::number(k, 'f', 2)) || text.contains(QString::number(k, 'f', 2)));
+        QVERIFY2(text.contains(QLatin1String("t95.45")), qPrintable(text.section(QLatin1String("Measurement uncertainty"), 1).left(600)));
         QCOMPARE(Record::fromJson(r.toJson())->asFound[3].reading->coverage, r.asFound[3].reading->coverage);
         r.format = 2;
         for (Point &p : r.asFound)
@@ -677,6 +683,10 @@ private slots:
         QCOMPARE(resultWord(resultOf(guarded, Phase::AsFound, guarded.asFound[5])), QStringLiteral("cannot be stated"));
         QCOMPARE(conformity(guarded, Phase::AsFound), QStringLiteral("cannot be stated at 6 of 6 readings (U >= MPE)"));
         QCOMPARE(verdictOf(guarded), Verdict::NotStated);
+        QVERIFY(writeCertificate(closedRecord(guarded), dir.filePath(QStringLiteral("g.pdf")), &error));
+        const QString guardedText = pdfText(dir.filePath(QStringLiteral("g.pdf")));
+        QVERIFY(guardedText.contains(QLatin1String("Within the limits as found: cannot be stated at 6 of 6 readings")));
+        QVERIFY(guardedText.contains(QLatin1String("Verdict: CONFORMITY NOT STATED")));
         guarded.asFound[5].reading = at(150.2, 70);
         QCOMPARE(resultWord(resultOf(guarded, Phase::AsFound, guarded.asFound[5])), QStringLiteral("FAIL"));
         QCOMPARE(verdictOf(guarded), Verdict::Fail);

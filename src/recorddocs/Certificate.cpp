@@ -255,16 +255,12 @@ void uncertaintySection(PagedDocument &doc, const Record &r)
                                             "of the console)."));
     if (r.format >= 3)
         return doc.paragraph(QStringLiteral(
-            "U = k u: the expanded uncertainty of each error per EURAMET cg-18, for a coverage probability of about 95 %. "
-            "k is Student's factor t95.45 for the effective degrees of freedom of u (Welch-Satterthwaite): the repeatability "
-            "of n readings has n - 1, the other terms are bounds taken as exact; few repeatability readings give k above "
-            "2, and k = 2.00 means many degrees of freedom. The terms, from this visit's own tests: rounding at zero and at "
-            "the load (d / (2 sqrt 3) each); repeatability (s of the repeatability test); eccentricity (the largest "
-            "difference from the centre, per unit of load); the reference weights (sum of MPE / sqrt 3 of the OIML R 111 "
-            "weights of a 1-2-2-5 set making up the load) and air buoyancy within their class's density limits; drift "
-            "covered by the class; convection negligible at room temperature. U is printed to the digits of the table, "
-            "rounded up where rounding would lower it by more than 5 % (EA-4/02); the decisions use its value before "
-            "rounding."));
+            "U = k u per EURAMET cg-18 (about 95 %): k is Student's t95.45 at the effective degrees of freedom "
+            "(Welch-Satterthwaite: n - 1 for n repeatability readings, the other terms exact bounds). From this visit's "
+            "own tests: rounding at zero and at the load (d / (2 sqrt 3) each); repeatability (s); eccentricity (the "
+            "largest difference from the centre, per unit of load); the reference weights (sum of MPE / sqrt 3 of the OIML "
+            "R 111 weights of a 1-2-2-5 set making up the load) and air buoyancy; drift covered by the class; convection "
+            "negligible. U is rounded up where rounding would lower it by more than 5 % (EA-4/02); decisions use it unrounded."));
     doc.paragraph(QStringLiteral(
         "U: the expanded uncertainty of each error, k = 2 (about 95 % for a normal distribution), per EURAMET cg-18 "
         "from this visit's own tests: rounding at zero and at the load (d / (2 sqrt 3) each); repeatability (s of the "

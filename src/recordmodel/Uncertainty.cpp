@@ -258,8 +258,8 @@ QStringList uncertaintyAssumptions(const Record &r, Phase phase)
         out << (other.s ? QStringLiteral("%1: no repeatability test of its own; the repeatability of %2 stands in.")
                               .arg(name, phaseName(otherPhase(phase)).toLower())
                         : r.format >= 3
-                            ? QStringLiteral("%1: no repeatability test; s is taken as MPE / %2 at each load, the standard "
-                                             "deviation of %3 readings whose spread is the MPE (d2 = %2).")
+                            ? QStringLiteral("%1: no repeatability test; s is taken as MPE / %2 (a spread of %3 readings "
+                                             "within the MPE).")
                                   .arg(name, QString::number(expectedRange(plannedRepeatability(r, phase)), 'f', 3))
                                   .arg(plannedRepeatability(r, phase))
                             : QStringLiteral("%1: no repeatability test; s is taken as MPE / (2 sqrt 3) at each load, "
@@ -270,8 +270,7 @@ QStringList uncertaintyAssumptions(const Record &r, Phase phase)
                                        .arg(name, phaseName(otherPhase(phase)).toLower())
                                  : r.format >= 3
                                      ? QStringLiteral("%1: no eccentricity test; the largest difference from the centre is "
-                                                      "taken as 2 MPE of the eccentricity load (%2), each position within "
-                                                      "+-MPE.")
+                                                      "taken as 2 MPE of the eccentricity load (%2).")
                                            .arg(name, formatMass(2 * mpe(r.instrument, eccentricityLoad(r, phase), r.inService), readingDecimals(r.instrument))
                                                            + QLatin1Char(' ') + unitName(r.instrument.pounds))
                                      : QStringLiteral("%1: no eccentricity test; every position is taken as within the MPE "
