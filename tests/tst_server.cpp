@@ -121,6 +121,10 @@ private slots:
             QVERIFY2(why.contains(QLatin1String("password")) && why.contains(QLatin1String(".pgpass")), qPrintable(why));
         }
         QVERIFY(!parseServerAddress(QStringLiteral("host=x dbname='open"), &why));
+        for (const char *notLibpq : {"Host=db.example", "host=db.example db-name=x", "{\"host\": \"db\"}"}) {
+            QVERIFY(!parseServerAddress(QLatin1String(notLibpq), &why));
+            QVERIFY2(why.contains(QLatin1String("not one libpq reads")), qPrintable(why));
+        }
     }
 
     // Two consoles send at the same time: every record arrives, none twice, and the command line

@@ -78,8 +78,12 @@ std::optional<ServerAddress> fromKeywords(const QString &text, QString *why)
     };
     for (skipBlanks(); i < text.size(); skipBlanks()) {
         const qsizetype keyStart = i;
-        while (i < text.size() && text[i] != u'=' && !text[i].isSpace())
+        while (i < text.size() && ((text[i] >= u'a' && text[i] <= u'z') || text[i] == u'_'))
             ++i;
+        if (i < text.size() && text[i] != u'=' && !text[i].isSpace()) { // libpq's keywords are lower-case words
+            *why = QStringLiteral("The records server's address is not one libpq reads (at \"%1\").").arg(text.mid(keyStart, 40));
+            return std::nullopt;
+        }
         const QString key = text.mid(keyStart, i - keyStart);
         skipBlanks();
         if (key.isEmpty() || i >= text.size() || text[i] != u'=') {
@@ -101,8 +105,10 @@ std::optional<ServerAddress> fromKeywords(const QString &text, QString *why)
             }
             ++i;
         } else {
+            const qsizetype valueStart = i;
             while (i < text.size() && !text[i].isSpace())
-                value += text[i++];
+                ++i;
+            value = text.mid(valueStart, i - valueStart);
         }
         if (key == QLatin1String("password")) {
             *why = passwordRefusal();
@@ -149,13 +155,14 @@ QString ServerAddress::name() const
 
 std::optional<ServerAddress> parseServerAddress(const QString &text, QString *why)
 {
-    const QString t = text.trimmed();
+    const QStringView trimmed = QStringView(text).trimmed();
+    const QString t = trimmed.size() == text.size() ? text : trimmed.toString(); // shared, not copied, when nothing is trimmed
     const bool uri = t.startsWith(QLatin1String("postgresql://")) || t.startsWith(QLatin1String("postgres://"));
     auto address = uri ? fromUri(t, why) : fromKeywords(t, why);
     // libpq's keywords are lower-case words; a value cannot hold a NUL.
     static const QRegularExpression keyword(QStringLiteral("^[a-z_]+$"));
     for (const auto &[key, value] : address ? address->parameters : QList<QPair<QString, QString>>()) {
-        if (!keyword.match(key).hasMatch() || value.contains(QChar(u'\0'))) {
+        if ((uri && !keyword.match(key).hasMatch()) || value.contains(QChar(u'\0'))) { // keywords: checked as read
             *why = QStringLiteral("The records server's address is not one libpq reads (at \"%1\").").arg(key.left(40));
             return std::nullopt;
         }
