@@ -176,7 +176,7 @@ private slots:
         for (const char *expected : {"Verdict: ADJUSTED", "51.02", "Calibration with 50 kg", "Passwords changed", "W-12",
                                      "As left, repeatability test (5 points): weights not at hand",
                                      "As found, eccentricity test (5 points): adjusted before testing",
-                                     "1 reading(s) retaken or removed", "U = k u: the expanded uncertainty", "Scales Service Co.", "UKAS, number 0042",
+                                     "1 reading(s) retaken or removed", "U = k u per EURAMET cg-18", "Scales Service Co.", "UKAS, number 0042",
                                      "Mill & Sons Ltd", "Anna Berg", "21.5 °C at the start, 22.0 °C at the end",
                                      "Within the limits as found: no", "Within the limits as left: yes", "simple acceptance",
                                      "The results relate only to the item calibrated.", "End of certificate",

@@ -54,6 +54,13 @@ RecordWindow::RecordWindow(Visit &visit, QWidget *parent) : QWidget(parent, Qt::
 
 RecordWindow::~RecordWindow()
 {
+    // What was typed and not yet confirmed goes to the record while the store is still there;
+    // after that nothing the closing widgets say reaches the visit or asks the technician anything.
+    if (QWidget *typing = focusWidget())
+        typing->clearFocus();
+    disconnect(&m_visit, nullptr, this, nullptr);
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
     m_visit.setStore(nullptr);
 }
 
