@@ -26,6 +26,16 @@ QString calibrationText(int command, bool pounds)
     }
 }
 
+// Every load of a record's plan, both phases.
+QList<Micro> planLoads(const Record &r)
+{
+    QList<Micro> loads;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : r.points(phase))
+            loads << p.load;
+    return loads;
+}
+
 QString gravityText(qint32 value)
 {
     return formatMass(Micro(value) * 100, 4) + QStringLiteral(" m/s\u00b2");
@@ -195,11 +205,7 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
     }
     Record made = newRecord(instrument, m_userType, inService, m_now());
     made.weights = weights;
-    QList<Micro> loads;
-    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
-        for (const Point &p : made.points(phase))
-            loads << p.load;
-    if (const QString why = uncoveredLoad(made, loads); !why.isEmpty())
+    if (const QString why = uncoveredLoad(made, planLoads(made)); !why.isEmpty())
         return why + QStringLiteral(" Choose the class of the weights at hand.");
     m_record = std::move(made);
     m_record->acceptance = acceptance;
@@ -271,11 +277,7 @@ QString Visit::setWeights(const ReferenceWeights &weights)
             return fixedFromFirstReading(QStringLiteral("The reference weights"));
         Record changed = r;
         changed.weights = weights;
-        QList<Micro> loads;
-        for (Phase phase : {Phase::AsFound, Phase::AsLeft})
-            for (const Point &p : r.points(phase))
-                loads << p.load;
-        if (const QString why = uncoveredLoad(changed, loads); !why.isEmpty())
+        if (const QString why = uncoveredLoad(changed, planLoads(r)); !why.isEmpty())
             return why;
         r.weights = weights;
         return QString();
