@@ -601,8 +601,10 @@ private slots:
                                      Phase::AsFound, r.asFound[4]));
     }
 
-    // Records of format 3: k = t95.45(nu_eff), checked against GUM table G.2 and a 300 kg platform
-    // (e = d = 0.1 kg) worked by hand; stand-ins that cannot understate; U rounded as EA-4/02 says.
+    // Records of format 3: k = t95.45(nu_eff), checked against the t-factors of JCGM 100:2008 (GUM)
+    // Annex G, Table G.2 (p = 95.45 %), a case worked by hand elsewhere (nu_eff 3.2, k 3.18) and a
+    // 300 kg platform (e = d = 0.1 kg) worked by hand here; stand-ins that cannot understate; U
+    // rounded as EA-4/02 says.
     void coverageFromDegreesOfFreedom()
     {
         const std::pair<double, double> g2[] = {{1, 13.97}, {2, 4.53}, {3, 3.31}, {4, 2.87}, {5, 2.65}, {10, 2.28},

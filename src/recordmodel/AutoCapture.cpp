@@ -26,16 +26,14 @@ void AutoCapture::setEnabled(bool on)
         m_armed = true;
     }
     m_enabled = on;
-    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
-        setNote(*r, std::nullopt, 0);
+    clearNote();
 }
 
 void AutoCapture::setTable(Phase phase, Test test)
 {
     m_phase = phase;
     m_test = test;
-    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
-        setNote(*r, std::nullopt, 0); // it named a point of the table before
+    clearNote(); // it named a point of the table before
 }
 
 void AutoCapture::tookReading(const PointKey &point, Micro indication)
@@ -43,8 +41,7 @@ void AutoCapture::tookReading(const PointKey &point, Micro indication)
     m_lastLoad = point.load;
     m_held = indication;
     m_armed = false;
-    if (const std::optional<Record> &r = m_visit.record(); r && !m_note.isEmpty())
-        setNote(*r, std::nullopt, 0);
+    clearNote();
 }
 
 Micro AutoCapture::window(const Record &r, Phase phase, const Point &p)
@@ -114,8 +111,8 @@ void AutoCapture::onReport()
         return;
     const Micro x = s.latest;
     const bool empty = magnitude(x) <= window(*r, m_phase, Point{m_test, 0, {}, {}, {}, {}});
-    if (!m_note.isEmpty() && (empty || magnitude(x - m_noted) > 2 * r->instrument.d))
-        setNote(*r, std::nullopt, 0); // the load it spoke of has gone
+    if (empty || magnitude(x - m_noted) > 2 * r->instrument.d)
+        clearNote(); // the load it spoke of has gone
     const Point *here = inWindow(*r, x);
     if ((empty && !m_wasEmpty) || (here && here->load != m_lastLoad))
         m_armed = true; // the platter emptied, or another point's load came
@@ -124,16 +121,23 @@ void AutoCapture::onReport()
         return;
     const Point *next = waiting(*r);
     if (next && m_armed && here && here->load == next->load)
-        return capture(*r, keyOf(*next), x);
+        return capture(keyOf(*next), x);
     const bool held = !m_armed && (here || (m_held && magnitude(x - *m_held) <= 2 * r->instrument.d));
     if (next && !empty && !held && m_note.isEmpty()) // else no attempt, the load just captured still on, or said already
         setNote(*r, keyOf(*next), x);
 }
 
-void AutoCapture::capture(const Record &r, const PointKey &point, Micro indication)
+void AutoCapture::clearNote()
 {
-    if (!m_note.isEmpty())
-        setNote(r, std::nullopt, 0);
+    if (m_note.isEmpty())
+        return;
+    m_note.clear();
+    emit waitsForKey(std::nullopt);
+}
+
+void AutoCapture::capture(const PointKey &point, Micro indication)
+{
+    clearNote();
     m_armed = false;
     m_lastLoad = point.load;
     m_held = indication;
@@ -148,17 +152,13 @@ void AutoCapture::capture(const Record &r, const PointKey &point, Micro indicati
     emit captured(m_phase, point);
 }
 
-void AutoCapture::setNote(const Record &r, const std::optional<PointKey> &point, Micro indication)
+void AutoCapture::setNote(const Record &r, const PointKey &point, Micro indication)
 {
+    const Micro off = indication - point.load;
     m_noted = indication;
-    if (!point) {
-        m_note.clear();
-    } else {
-        const Micro off = indication - point->load;
-        m_note = QStringLiteral("%1: %2 on the platter, %3%4: Enter takes it")
-                     .arg(pointLabel(r, m_phase, *point), formatMass(indication, 2), off < 0 ? QString() : QStringLiteral("+"),
-                          formatMass(off, 2));
-    }
+    m_note = QStringLiteral("%1: %2 on the platter, %3%4: Enter takes it")
+                 .arg(pointLabel(r, m_phase, point), formatMass(indication, 2), off < 0 ? QString() : QStringLiteral("+"),
+                      formatMass(off, 2));
     emit waitsForKey(point);
 }
 

@@ -66,8 +66,9 @@ signals:
 
 private:
     void onReport();
-    void capture(const Record &r, const PointKey &point, Micro indication);
-    void setNote(const Record &r, const std::optional<PointKey> &point, Micro indication);
+    void capture(const PointKey &point, Micro indication);
+    void setNote(const Record &r, const PointKey &point, Micro indication);
+    void clearNote();
     const Point *waiting(const Record &r) const; // the first point that waits
     const Point *inWindow(const Record &r, Micro indication) const; // the point of the table whose window holds it
 
