@@ -53,27 +53,19 @@ struct Session
     {
         if (!logIn())
             return false;
-        record.instrument->max->setText(QStringLiteral("150"));
-        record.instrument->min->setText(QStringLiteral("1"));
-        record.instrument->scaleInterval->setText(QStringLiteral("0.03")); // not 1, 2 or 5 x 10^k: refused
-        record.instrument->displayInterval->setText(QStringLiteral("0.05"));
-        record.visitForm->newRecord->click();
-        if (record.visit().record())
+        if (newRecord150(QStringLiteral("0.03"))) // e not 1, 2 or 5 x 10^k: refused
             return false;
-        record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
         record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150"));
-        record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
-        record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
         record.visitForm->weightSet->setText(QStringLiteral("W-12"));
-        record.visitForm->newRecord->click();
-        return record.visit().record() && loads("0; 50");
+        return newRecord150() && loads("0; 50");
     }
-    // Describes the 150 kg class III platform (Min 1 kg, e = d = 0.05 kg) and starts its record.
-    bool newRecord150()
+    // Describes the 150 kg class III platform (Min 1 kg, e = d = 0.05 kg), its customer and the
+    // technician, and starts its record.
+    bool newRecord150(const QString &e = QStringLiteral("0.05"))
     {
         record.instrument->max->setText(QStringLiteral("150"));
         record.instrument->min->setText(QStringLiteral("1"));
-        record.instrument->scaleInterval->setText(QStringLiteral("0.05"));
+        record.instrument->scaleInterval->setText(e);
         record.instrument->displayInterval->setText(QStringLiteral("0.05"));
         record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
         record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
