@@ -14,6 +14,8 @@ const QString kVerdicts[] = {QString(), QStringLiteral("PASS"), QStringLiteral("
 
 int undecidedReadings(const Record &r, Phase phase)
 {
+    if (r.format < 3 || r.acceptance != Acceptance::Guarded)
+        return 0; // only guarded acceptance leaves a reading undecided
     int n = 0;
     for (const Point &p : r.points(phase))
         n += counts(r, phase, p) && resultOf(r, phase, p).undecided ? 1 : 0;
