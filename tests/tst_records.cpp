@@ -613,6 +613,13 @@ private slots:
             QVERIFY2(qAbs(coverageFactor(dof) - k) < 0.005, qPrintable(QString::number(dof)));
         QVERIFY(qAbs(coverageFactor(3.2) - 3.185) < 0.01);
 
+        // GUM H.1 (end gauge), its budget as printed in nm: l_s 25 (18 dof), d 9.7 (25.6), alpha_s
+        // and theta 0, delta-alpha 2.9 (50), delta-theta 16.6 (2): u_c = 32 nm, nu_eff = 16.7.
+        const double h1 = effectiveDegreesOfFreedom({{25, 18}, {9.7, 25.6}, {0}, {0}, {2.9, 50}, {16.6, 2}});
+        QVERIFY2(qAbs(h1 - 16.7) < 0.1, qPrintable(QString::number(h1)));
+        QVERIFY(coverageFactor(h1) > 2.16 && coverageFactor(h1) < 2.17); // G.2: t(17) = 2.16, t(16) = 2.17
+        QVERIFY(qIsInf(effectiveDegreesOfFreedom({{0.1}, {0.2}})));
+
         // Repeatability at 150 kg: 150.0, 150.2, 150.0 kg, s = 0.115470 kg with 2 degrees of freedom;
         // rounding 0.028868 kg twice; no eccentricity (all positions as the centre), no weight
         // class. u = sqrt(2 x 0.028868^2 + 0.115470^2) = sqrt(0.015) = 0.122474 kg;

@@ -172,13 +172,24 @@ double coverageFactor(double dof)
     return (low + high) / 2;
 }
 
+double effectiveDegreesOfFreedom(std::initializer_list<DofTerm> terms)
+{
+    double variance = 0, denominator = 0;
+    for (const DofTerm &t : terms) {
+        const double v = t.u * t.u;
+        variance += v;
+        if (t.dof < std::numeric_limits<double>::infinity() && v > 0)
+            denominator += v * v / t.dof; // dof 0: nothing known, nu_eff 0
+    }
+    if (!(denominator > 0))
+        return std::numeric_limits<double>::infinity();
+    return variance * variance / denominator;
+}
+
 double UncertaintyBudget::effectiveDof() const
 {
-    const double u = standard();
-    if (!(repeatabilityDof < std::numeric_limits<double>::infinity()) || repeatability <= 0)
-        return std::numeric_limits<double>::infinity();
-    const double ratio = repeatability * repeatability / (u * u);
-    return repeatabilityDof / (ratio * ratio);
+    return effectiveDegreesOfFreedom({{zero}, {reading}, {repeatability, repeatabilityDof}, {eccentricity},
+                                      {weights}, {buoyancy}, {drift}, {convection}});
 }
 
 double UncertaintyBudget::standard() const

@@ -25,6 +25,7 @@
 #include "Record.h"
 
 #include <QStringList>
+#include <initializer_list>
 #include <limits>
 
 namespace records {
@@ -32,6 +33,16 @@ namespace records {
 // t95.45(dof): the factor that covers 95.45 % of Student's t distribution with `dof` degrees of
 // freedom (GUM table G.2: 13.97 for 1, 2.28 for 10, 2.05 for 50); 2 for infinite dof.
 double coverageFactor(double dof);
+
+// Welch-Satterthwaite: the effective degrees of freedom of a sum of independent terms, each a
+// standard uncertainty contribution with its degrees of freedom (infinite for a term known
+// exactly enough, such as a rectangular one from a limit). Infinite when no term has finite dof.
+struct DofTerm
+{
+    double u = 0;
+    double dof = std::numeric_limits<double>::infinity();
+};
+double effectiveDegreesOfFreedom(std::initializer_list<DofTerm> terms);
 
 struct UncertaintyBudget
 {
