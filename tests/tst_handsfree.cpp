@@ -9,7 +9,11 @@
 #include "TestPlan.h"
 #include "VisitSession.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
 #include <QFile>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -56,7 +60,7 @@ Micro units(double value)
 // times `span` (1: calibrated) to the nearest hundredth, with a hundredth of noise.
 struct Desk
 {
-    Desk(AccuracyClass accuracy, bool pounds, double max, double min, double e, QList<double> weights)
+    Desk(AccuracyClass accuracy, bool pounds, double max, double min, double e, QList<double> weights, bool typed = false)
         : weights(std::move(weights))
     {
         visit.setClocks([this] { return ms; }, [this] { return QDateTime::fromMSecsSinceEpoch(1796000000000 + ms, Qt::UTC); });
@@ -72,6 +76,8 @@ struct Desk
         instrument.min = units(min);
         instrument.e = instrument.d = units(e);
         instrument.customer = QStringLiteral("Mill & Sons Ltd");
+        if (typed) // the technician types it all
+            return;
         record.instrument->fill(instrument);
         record.visitForm->technician->setText(QStringLiteral("Anna Berg"));
     }
@@ -312,6 +318,106 @@ private slots:
                                                    "rounding at zero and at the load alone), not less than the MPE of 0.025 kg up to "
                                                    "25.00 kg: guarded acceptance cannot state conformity there, and the record and "
                                                    "certificate say so at those points.")});
+    }
+
+    // A whole visit from the keyboard alone: the instrument, the visit's details and the captures,
+    // every field by its Alt key and no two keys alike on any tab; Tab goes as the screen reads.
+    void keyboardOnly()
+    {
+        Desk desk(AccuracyClass::III, false, 150, 1, 0.05, {50, 50, 20, 20, 10, 5, 2, 2, 1}, true);
+        RecordWindow &w = desk.record;
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        for (int tab = 0; tab < w.tabs->count(); ++tab) {
+            w.tabs->setCurrentIndex(tab);
+            QMap<QChar, QString> keys;
+            const auto take = [&](const QString &text) {
+                const qsizetype at = QString(text).replace(QLatin1String("&&"), QLatin1String("__")).indexOf(QLatin1Char('&'));
+                if (at < 0 || at + 1 >= text.size())
+                    return;
+                const QChar key = text.at(at + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(QStringLiteral("Alt+%1: %2 and %3").arg(key, keys.value(key), text)));
+                keys.insert(key, text);
+            };
+            for (int i = 0; i < w.tabs->count(); ++i)
+                take(w.tabs->tabText(i));
+            for (QLabel *label : w.findChildren<QLabel *>())
+                if (label->isVisible() && label->buddy())
+                    take(label->text());
+            for (QAbstractButton *b : w.findChildren<QAbstractButton *>())
+                if (b->isVisible())
+                    take(b->text());
+            const QWidget *page = w.tabs->currentWidget();
+            for (QWidget *field : page->findChildren<QWidget *>()) // every field of the tab has its key
+                if ((qobject_cast<QLineEdit *>(field) || qobject_cast<QComboBox *>(field) || qobject_cast<QSpinBox *>(field))
+                    && field->isVisible() && field->parentWidget() == page && page != w.history)
+                    QVERIFY2(std::any_of(keys.begin(), keys.end(), [&](const QString &text) {
+                                 const QList<QLabel *> labels = page->findChildren<QLabel *>();
+                                 return std::any_of(labels.begin(), labels.end(), [&](QLabel *l) { return l->buddy() == field && l->text() == text; });
+                             }), qPrintable(field->metaObject()->className()));
+        }
+        const auto alt = [&](Qt::Key key) { QTest::keyClick(&w, key, Qt::AltModifier); };
+        const auto type = [&](const QString &text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+        const auto tab = [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); };
+
+        w.tabs->setCurrentWidget(w.instrument);
+        w.tests->points->setFocus();
+        alt(Qt::Key_I); // the tab shows already: the key goes into its fields
+        QTRY_VERIFY(w.instrument->isAncestorOf(QApplication::focusWidget()));
+        alt(Qt::Key_K);
+        type(QStringLiteral("Vantor PF-150"));
+        tab();
+        QCOMPARE(QApplication::focusWidget(), w.instrument->location);
+        type(QStringLiteral("Dispatch"));
+        alt(Qt::Key_X);
+        type(QStringLiteral("150"));
+        tab();
+        QCOMPARE(QApplication::focusWidget(), w.instrument->min);
+        type(QStringLiteral("1"));
+        alt(Qt::Key_E);
+        type(QStringLiteral("0.05"));
+        alt(Qt::Key_D);
+        type(QStringLiteral("0.05"));
+        alt(Qt::Key_C);
+        type(QStringLiteral("Mill & Sons Ltd"));
+        alt(Qt::Key_A);
+        type(QStringLiteral("1 Quay Road"));
+        alt(Qt::Key_V);
+        alt(Qt::Key_G);
+        type(QStringLiteral("SET-7"));
+        alt(Qt::Key_O);
+        type(QStringLiteral("C-2026-118"));
+        alt(Qt::Key_W); // New record: the technician's name is the next thing to type
+        QTRY_VERIFY(desk.visit.record().has_value());
+        QTRY_COMPARE(QApplication::focusWidget(), w.visitForm->technician);
+        type(QStringLiteral("Anna Berg"));
+        tab();
+        QCOMPARE(QApplication::focusWidget(), w.visitForm->place);
+        tab();
+        type(QStringLiteral("20.5"));
+        tab();
+        QCOMPARE(QApplication::focusWidget(), w.visitForm->temperatureEnd);
+        type(QStringLiteral("21"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6); // to the tests
+        QCOMPARE(QApplication::focusWidget(), w.tests->points);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6); // and back
+        QCOMPARE(QApplication::focusWidget(), w.visitForm->technician);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+        alt(Qt::Key_U);
+        QTRY_VERIFY(w.tests->autoCapture->isChecked());
+        desk.play(Phase::AsFound, false, false);
+        alt(Qt::Key_R);
+        QTRY_COMPARE(desk.r().verdict, Verdict::Pass);
+        const Record &r = desk.r();
+        QCOMPARE(r.instrument.makerModel, QStringLiteral("Vantor PF-150"));
+        QCOMPARE(r.instrument.location, QStringLiteral("Dispatch"));
+        QCOMPARE(r.instrument.customerAddress, QStringLiteral("1 Quay Road"));
+        QCOMPARE(r.instrument.max, units(150));
+        QCOMPARE(r.instrument.min, units(1));
+        QCOMPARE(r.weights.certificate, QStringLiteral("C-2026-118"));
+        QCOMPARE(r.technician, QStringLiteral("Anna Berg"));
+        QCOMPARE(r.place, QStringLiteral("Dispatch")); // the location, as nothing else was typed
+        QCOMPARE(r.temperatureStart, std::optional<Micro>(units(20.5)));
+        QCOMPARE(r.temperatureEnd, std::optional<Micro>(units(21)));
     }
 
     // The next point and a reading that waits fit, whole, in the record window at its smallest

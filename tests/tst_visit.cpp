@@ -106,9 +106,10 @@ private slots:
         for (int tab = 0; tab < v.record.tabs->count(); ++tab) { // every action has a key of its own
             v.record.tabs->setCurrentIndex(tab);
             QSet<QChar> keys;
+            const QSet<QAbstractButton *> keysInTheirFields{v.tests().applyLoads, v.tests().capture, v.tests().removeReading};
             for (QAbstractButton *b : v.record.findChildren<QAbstractButton *>()) {
                 if ((!qobject_cast<QPushButton *>(b) && !qobject_cast<QRadioButton *>(b)) || !b->isVisibleTo(&v.record)
-                    || !b->shortcut().isEmpty()) // a key of its own other than a letter
+                    || !b->shortcut().isEmpty() || keysInTheirFields.contains(b)) // a key of its own other than a letter
                     continue;
                 const qsizetype amp = b->text().indexOf(u'&');
                 QVERIFY2(amp >= 0 && amp + 1 < b->text().size() && !keys.contains(b->text()[amp + 1].toLower()), qPrintable(b->text()));
@@ -359,24 +360,39 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(slow.record.live->stableMark->text().startsWith(QLatin1String("too few reports (")), 10000);
     }
 
-    // The window opens wholly on the screen: beside the console where it fits, else over it, also
-    // where it was left last time; it fits a 1366x768 screen.
+    // The window opens wholly on the screen: beside the console, moved to the left edge, where
+    // both fit; else above the console's button rows, the console moved to the bottom; on a
+    // second screen where there is one; also where it was left last time.
     void windowOnTheScreen()
     {
         const QRect laptop(0, 0, 1366, 728);
-        QCOMPARE(placeBeside(QRect(0, 0, 473, 460), QSize(860, 700), laptop), QRect(481, 0, 860, 700));
-        QCOMPARE(placeBeside(QRect(800, 100, 473, 460), QSize(300, 700), laptop), QRect(492, 28, 300, 700)); // left
-        QCOMPARE(placeBeside(QRect(320, 100, 473, 460), QSize(860, 700), laptop), QRect(506, 28, 860, 700)); // over it
-        QCOMPARE(placeBeside(QRect(1440, 0, 473, 460), QSize(860, 700), QRect(1280, 0, 1280, 1024)).right(), 2559);
-        QCOMPARE(placeBeside(QRect(0, 0, 473, 460), QSize(1400, 900), laptop), laptop);
+        const QRect console(526, 142, 313, 443), rows(526, 416, 313, 169); // rows: console y 274 to 442
+        const QSize wants(1015, 600), least(743, 540);
+        Arrangement a = arrangeBeside(console, rows, wants, least, {laptop});
+        QCOMPARE(a.console, QRect(0, 142, 313, 443));
+        QCOMPARE(a.record, QRect(321, 0, 1045, 600)); // 313 + 8 gap, the rest of the width
+        a = arrangeBeside(console, rows, wants, least, {QRect(0, 0, 2560, 1400)});
+        QCOMPARE(a.record, QRect(321, 0, 1522, 600)); // at most half as wide again
+        // 1024 x 728: 313 + 8 + 743 > 1024. Console to y 728 - 443 = 285, its rows from 285 + 274 =
+        // 559; the record window above them: 559 - 8 = 551 high.
+        a = arrangeBeside(console, rows, wants, least, {QRect(0, 0, 1024, 728)});
+        QCOMPARE(a.console, QRect(0, 285, 313, 443));
+        QCOMPARE(a.record, QRect(0, 0, 1015, 551));
+        QVERIFY(!a.record.intersects(rows.translated(-526, 143)));
+        a = arrangeBeside(console, rows, wants, QSize(743, 560), {QRect(0, 0, 1024, 728)}); // 560 > 551: over it
+        QCOMPARE(a.record, QRect(9, 0, 1015, 600));
+        a = arrangeBeside(console, rows, wants, least, {laptop, QRect(1366, -200, 1920, 1040)});
+        QCOMPARE(a.console, console);
+        QCOMPARE(a.record, QRect(1818, 20, 1015, 600)); // centred on the second screen
         QCOMPARE(keptInside(QRect(1200, 600, 860, 700), laptop), QRect(506, 28, 860, 700));
         QVERIFY(keptInside(QRect(5000, 5000, 860, 700), laptop).isEmpty());
 
         Session v;
-        const QSize least = v.record.minimumSizeHint();
-        QVERIFY2(least.width() <= 1366 - 16 && least.height() <= 728 - 40, qPrintable(QStringLiteral("%1x%2").arg(least.width()).arg(least.height())));
+        const QSize smallest = v.record.minimumSizeHint(); // beside the console on 1280: 976 wide with its frame
+        QVERIFY2(smallest.width() <= 976 - 16 && smallest.height() <= 728 - 40,
+                 qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
         v.record.setKeptGeometry(QRect(5000, 5000, 900, 700));
-        v.record.showBeside(&v.console);
+        v.record.showBeside(&v.console, v.console.buttonRowsOnScreen());
         const QRect available = v.console.screen()->availableGeometry();
         QTRY_VERIFY(v.record.isVisible());
         QVERIFY2(available.contains(v.record.frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(v.record.x()).arg(v.record.y())));

@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,7 +110,7 @@ int main(int argc, char *argv[])
     QTest::qWait(300);
     w.cmdKgLb->click();
     QTest::qWait(300);
-    record.showBeside(&w);
+    record.showBeside(&w, w.buttonRowsOnScreen());
     record.instrument->makerModel->setText(QStringLiteral("Vantor PS-150 platform"));
     record.instrument->location->setText(QStringLiteral("Goods in, dock 2"));
     record.instrument->customer->setText(QStringLiteral("Mill & Sons Ltd"));
@@ -163,6 +164,7 @@ int main(int argc, char *argv[])
     emit record.visitForm->temperatureEnd->editingFinished();
     record.closeRecord->click();
     save(record, out, QStringLiteral("7-record-closed"));
+    w.screen()->grabWindow(0).save(QDir(out).filePath(QStringLiteral("9-workbench.png"))); // both, as arranged
     platform::setSaveFileNameHandler([&out](const QString &, const QString &suggested) {
         return QDir(out).filePath(suggested);
     });

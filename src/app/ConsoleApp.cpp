@@ -70,7 +70,7 @@ void ConsoleApp::showRecordWindow()
             modCommon::SetString_ofINI(kRecordWindowSection, QStringLiteral("AutoCapture"), on ? QStringLiteral("1") : QStringLiteral("0"));
         });
     }
-    m_recordWindow->showBeside(&m_window);
+    m_recordWindow->showBeside(&m_window, m_window.buttonRowsOnScreen());
 }
 
 void ConsoleApp::finish()

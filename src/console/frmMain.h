@@ -39,6 +39,9 @@ public:
     // Outer height in twips as the program last set it (3300 or 6570).
     int heightTwips() const { return m_heightTwips; }
     void setHeightTwips(int twips);
+    // Where the calibration, unit and mode buttons of the data panel are, in global coordinates:
+    // what another window opened beside the console must leave uncovered.
+    QRect buttonRowsOnScreen() const;
 
     // ---- Display procedures ----
     void SetDefaultPanelSetting();

@@ -215,3 +215,12 @@ void frmMain::createControls()
     Timer4.setObjectName(QStringLiteral("Timer4"));
     MSComm.setObjectName(QStringLiteral("MSComm"));
 }
+
+QRect frmMain::buttonRowsOnScreen() const
+{
+    int bottom = fraCalAuto->geometry().bottom();
+    for (const QWidget *row : {cmdKgLb, cmdAuto, cmdAdmin, cmdClose})
+        bottom = qMax(bottom, row->geometry().bottom());
+    const QPoint top = fraData->mapTo(this, QPoint(0, fraCalAuto->geometry().top()));
+    return {mapToGlobal(QPoint(0, top.y())), mapToGlobal(QPoint(width() - 1, fraData->mapTo(this, QPoint(0, bottom)).y()))};
+}

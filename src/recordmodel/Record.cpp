@@ -327,7 +327,7 @@ QString closeRefusal(const Record &r)
         if (r.instrument.customer.trimmed().isEmpty())
             who << QStringLiteral("the customer (Instrument tab)");
         if (r.technician.trimmed().isEmpty())
-            who << QStringLiteral("the technician's name (Visit tab)");
+            who << QStringLiteral("the technician's name (Visit tab, Calibrated by)");
         if (!who.isEmpty())
             return QStringLiteral("A certificate names who issued it, for whom, and who calibrated: give %1 first.")
                 .arg(who.join(QStringLiteral(", ")));

@@ -1,6 +1,7 @@
 #include "HistoryPanel.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -14,6 +15,10 @@ HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
     list->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
                            QStringLiteral("User"), QStringLiteral("Kept on")});
     list->setRootIsDecorated(false);
+    // The columns fit the panel's width: each as wide as its text, the record's number the rest.
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     openRecord = new QPushButton(QStringLiteral("&Open"), this);
     correct = new QPushButton(QStringLiteral("Correc&t"), this);
     auto *buttons = new QVBoxLayout;

@@ -33,24 +33,29 @@ InstrumentForm::InstrumentForm(QWidget *parent) : QWidget(parent)
         grid->addWidget(label, row, column * 2);
         grid->addWidget(field, row, column * 2 + 1);
     };
+    // Each field has its Alt key; the window's own (tabs, tests, Close record) use none of these.
     add(0, 0, QStringLiteral("Index No."), indexNo);
-    add(0, 1, QStringLiteral("Unit"), unit);
+    add(0, 1, QStringLiteral("Uni&t"), unit);
     add(1, 0, QStringLiteral("Ma&ker and model"), makerModel);
-    add(1, 1, QStringLiteral("Location"), location);
+    add(1, 1, QStringLiteral("L&ocation"), location);
     add(2, 0, QStringLiteral("Accurac&y class"), accuracyClass);
-    add(2, 1, QStringLiteral("Supports"), supports);
-    add(3, 0, QStringLiteral("Max"), max);
-    add(3, 1, QStringLiteral("Min"), min);
-    add(4, 0, QStringLiteral("e"), scaleInterval);
-    add(4, 1, QStringLiteral("d (= e)"), displayInterval);
+    add(2, 1, QStringLiteral("&Supports"), supports);
+    add(3, 0, QStringLiteral("Ma&x"), max);
+    add(3, 1, QStringLiteral("&Min"), min);
+    add(4, 0, QStringLiteral("&e"), scaleInterval);
+    add(4, 1, QStringLiteral("&d (= e)"), displayInterval);
     const auto wide = [&](int row, const QString &text, QWidget *field) {
         auto *label = new QLabel(text, this);
         label->setBuddy(field);
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row, 1, 1, 3);
     };
-    wide(5, QStringLiteral("Customer"), customer);
-    wide(6, QStringLiteral("Address"), customerAddress);
+    wide(5, QStringLiteral("&Customer"), customer);
+    wide(6, QStringLiteral("&Address"), customerAddress);
+    // Tab goes as the eye reads: row by row, left to right.
+    QWidget *order[] = {unit, makerModel, location, accuracyClass, supports, max, min, scaleInterval, displayInterval, customer, customerAddress};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     grid->setRowStretch(7, 1);
     showIndexNo({});
 }

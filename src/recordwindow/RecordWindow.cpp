@@ -17,7 +17,12 @@
 #include <QListWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -102,13 +107,24 @@ void RecordWindow::createControls()
     outer->addWidget(recordState);
     auto *bottom = new QHBoxLayout;
     closeRecord = button(QStringLiteral("Close &record"), this);
-    certificate = button(QStringLiteral("C&ertificate..."), this);
+    // The record's actions have Ctrl keys: the Alt letters belong to the fields of the tabs.
+    certificate = button(QStringLiteral("Certificate..."), this);
     print = button(QStringLiteral("Print..."), this);
-    print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    print->setToolTip(QStringLiteral("Print the certificate (%1)").arg(print->shortcut().toString(QKeySequence::NativeText)));
-    csv = button(QStringLiteral("C&SV..."), this);
-    exportRecord = button(QStringLiteral("E&xport..."), this);
-    saveAgain = button(QStringLiteral("Save a&gain"), this);
+    csv = button(QStringLiteral("CSV..."), this);
+    exportRecord = button(QStringLiteral("Export..."), this);
+    saveAgain = button(QStringLiteral("Save again"), this);
+    const std::pair<QPushButton *, QKeySequence> keys[] = {{certificate, QKeySequence(Qt::CTRL | Qt::Key_E)},
+                                                           {print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+                                                           {csv, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
+                                                           {exportRecord, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
+                                                           {saveAgain, QKeySequence(Qt::CTRL | Qt::Key_S)}};
+    const QString what[] = {QStringLiteral("Write the certificate"), QStringLiteral("Print the certificate"),
+                            QStringLiteral("Write the readings as CSV"), QStringLiteral("Export the record"),
+                            QStringLiteral("Save the record again")};
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        keys[i].first->setShortcut(keys[i].second);
+        keys[i].first->setToolTip(QStringLiteral("%1 (%2)").arg(what[i], keys[i].second.toString(QKeySequence::NativeText)));
+    }
     saveAgain->hide(); // while the store takes every change
     for (QPushButton *b : {closeRecord, certificate, print, csv, exportRecord, saveAgain, live->bigDisplay})
         bottom->addWidget(b);
@@ -122,6 +138,54 @@ void RecordWindow::createControls()
     serverStatus->hide();
     outer->addWidget(serverStatus);
     connectActions();
+
+    // F6 goes from the tests to the visit's details and back; a tab's Alt key goes into its fields
+    // also when the tab shows already.
+    auto *switchKey = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(switchKey, &QShortcut::activated, this, &RecordWindow::switchTestsAndDetails);
+    tabs->tabBar()->installEventFilter(this);
+}
+
+namespace {
+// The first field of `page` the keyboard can reach.
+QWidget *firstField(QWidget *page)
+{
+    for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && w->isVisibleTo(page) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            return w;
+    return nullptr;
+}
+} // namespace
+
+bool RecordWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tabs->tabBar() && event->type() == QEvent::Shortcut) {
+        QMetaObject::invokeMethod(this, [this] { // after the tab bar has shown the tab
+            if (QWidget *field = firstField(tabs->currentWidget()))
+                field->setFocus(Qt::ShortcutFocusReason);
+        }, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordWindow::switchTestsAndDetails()
+{
+    if (QWidget *focus = focusWidget(); focus && tests->isAncestorOf(focus)) {
+        tabs->setCurrentWidget(visitForm);
+        QWidget *details = visitForm->technician->isEnabled() ? visitForm->technician : firstField(visitForm);
+        if (details)
+            details->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        focusTests();
+    }
+}
+
+void RecordWindow::focusTests()
+{
+    // The points where one waits (Enter captures it); else the test chooser, so that the points'
+    // focus does not make a row current that nothing chose.
+    QWidget *to = tests->points->selectionModel()->hasSelection() ? static_cast<QWidget *>(tests->points) : tests->test;
+    to->setFocus(Qt::ShortcutFocusReason);
 }
 
 void RecordWindow::connectActions()
@@ -263,21 +327,31 @@ void RecordWindow::showScale()
     refreshHistory();
 }
 
-void RecordWindow::showBeside(const QWidget *beside)
+void RecordWindow::showBeside(QWidget *console, const QRect &keep)
 {
-    if (!m_placed && beside) {
+    if (!m_placed && console) {
         m_placed = true;
-        const QRect available = (beside->screen() ? beside->screen() : screen())->availableGeometry();
-        // The frame around the client area, as the main window's shows it (none before it shows).
-        const QMargins frame(beside->geometry().left() - beside->frameGeometry().left(),
-                             beside->geometry().top() - beside->frameGeometry().top(),
-                             beside->frameGeometry().right() - beside->geometry().right(),
-                             beside->frameGeometry().bottom() - beside->geometry().bottom());
-        QRect place = keptInside(m_kept, available);
-        if (place.isEmpty())
-            place = placeBeside(beside->frameGeometry(), sizeHint().grownBy(frame), available);
-        const QRect client = place.marginsRemoved(frame);
-        resize(client.size().expandedTo(minimumSizeHint()).boundedTo(available.marginsRemoved(frame).size()));
+        QScreen *home = console->screen() ? console->screen() : screen();
+        QList<QRect> areas{home->availableGeometry()};
+        for (QScreen *other : QGuiApplication::screens())
+            if (other != home)
+                areas << other->availableGeometry();
+        // The frame around the client area, as the console's shows it (none before it shows).
+        const QRect outer = console->frameGeometry(), inner = console->geometry();
+        const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                             outer.bottom() - inner.bottom());
+        QRect place;
+        if (!m_kept.isEmpty()) {
+            const QScreen *at = QGuiApplication::screenAt(m_kept.center());
+            place = keptInside(m_kept, at ? at->availableGeometry() : areas.first());
+        }
+        if (place.isEmpty()) {
+            const Arrangement a = arrangeBeside(outer, keep, sizeHint().grownBy(frame), minimumSizeHint().grownBy(frame), areas);
+            if (a.console.topLeft() != outer.topLeft())
+                console->move(a.console.topLeft());
+            place = a.record;
+        }
+        resize(place.marginsRemoved(frame).size().expandedTo(minimumSizeHint()));
         move(place.topLeft());
     }
     showAndRaise();
@@ -389,8 +463,14 @@ void RecordWindow::startRecord()
         given.place = described->location;
     m_visit.setDetails(given);
     tests->showTable(Phase::AsFound, Test::Weighing);
-    tests->test->setFocus();
     refreshHistory();
+    // The next thing to type: the technician's name while it is missing, else the first reading.
+    if (visitForm->technician->text().trimmed().isEmpty()) {
+        tabs->setCurrentWidget(visitForm);
+        visitForm->technician->setFocus(Qt::OtherFocusReason);
+    } else {
+        focusTests();
+    }
 }
 
 void RecordWindow::discardRecord()

@@ -44,9 +44,11 @@ public:
 
     records::Visit &visit() { return m_visit; }
 
-    // Shows the window, the first time wholly on the screen of `beside`: where the user left it
-    // last time (setKeptGeometry), else beside that window where it fits, else over it.
-    void showBeside(const QWidget *beside);
+    // Shows the window, the first time where the user left it last time (setKeptGeometry) if it
+    // still fits a screen, else arranged with `console` (arrangeBeside): on a second screen, else
+    // beside it with the console moved to the left edge, else above the part `keep` of it (global
+    // coordinates: the buttons that must stay in reach), the console moved to the bottom.
+    void showBeside(QWidget *console, const QRect &keep = {});
     void showAndRaise();
     // The frame rectangle to open at next time; where it is now once it was shown.
     void setKeptGeometry(const QRect &frame) { m_kept = frame; }
@@ -79,6 +81,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -94,6 +97,8 @@ private:
     void editWeights();
     void editDetails();
     void complain(const QString &why);
+    void switchTestsAndDetails();
+    void focusTests();
 
     void startRecord();
     void discardRecord();

@@ -97,7 +97,7 @@ void TestsPanel::createControls()
     count->setValue(5);
     auto *countLabel = new QLabel(QStringLiteral("Count"), this);
     countLabel->setBuddy(count);
-    applyLoads = button(QStringLiteral("&Apply loads"), this);
+    applyLoads = button(QStringLiteral("Apply loads"), this); // Enter in the Loads field
     setup->addWidget(loadsLabel);
     setup->addWidget(loads, 1);
     autoCapture = new QCheckBox(QStringLiteral("A&uto capture"), this);
@@ -122,8 +122,11 @@ void TestsPanel::createControls()
     tests->addWidget(points, 1);
 
     auto *actions = new QHBoxLayout;
-    capture = button(QStringLiteral("&Capture"), this);
-    removeReading = button(QStringLiteral("Re&move reading"), this);
+    // Enter captures and Delete removes; their letters belong to the fields of the tabs beside.
+    capture = button(QStringLiteral("Capture"), this);
+    capture->setToolTip(QStringLiteral("Capture the point selected (Enter)"));
+    removeReading = button(QStringLiteral("Remove reading"), this);
+    removeReading->setToolTip(QStringLiteral("Remove the reading of the point selected (Delete in the points)"));
     notPerformed = button(QStringLiteral("&Not performed..."), this);
     for (QPushButton *b : {capture, removeReading, notPerformed})
         actions->addWidget(b);
@@ -243,6 +246,11 @@ void TestsPanel::refreshSummary(const Record &r)
 
 void TestsPanel::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_Delete && focusWidget() == points) {
+        if (removeReading->isEnabled())
+            removeSelectedReading();
+        return event->accept();
+    }
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return QGroupBox::keyPressEvent(event);
     QWidget *focus = focusWidget();

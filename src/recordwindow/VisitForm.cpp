@@ -29,41 +29,45 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     weightClass->setCurrentText(QStringLiteral("M1"));
     weightCertificate = new QLineEdit(this);
     weightCertificate->setPlaceholderText(QStringLiteral("certificate"));
-    for (QLineEdit *w : {weightSet, weightCertificate})
-        w->setMinimumWidth(w->fontMetrics().horizontalAdvance(QStringLiteral("certificate")));
+    weightSet->setMinimumWidth(weightSet->fontMetrics().horizontalAdvance(QStringLiteral("set id")) + 12);
     technician = new QLineEdit(this);
-    technician->setPlaceholderText(QStringLiteral("your name, for the certificate"));
+    technician->setPlaceholderText(QStringLiteral("the technician: your name"));
     place = new QLineEdit(this);
     place->setPlaceholderText(QStringLiteral("where the scale stands (its location)"));
     temperatureStart = new QLineEdit(this);
     temperatureEnd = new QLineEdit(this);
     newRecord = new QPushButton(QStringLiteral("Ne&w record"), this);
     discard = new QPushButton(QStringLiteral("&Discard..."), this);
-    const auto row = [&](int at, const QString &text, QWidget *field, QWidget *second = nullptr, QWidget *third = nullptr) {
+    // Each field has its Alt key; the window's own (tabs, tests, Close record) use none of these.
+    const auto row = [&](int at, const QString &text, QWidget *field, const QString &secondText = {}, QWidget *second = nullptr) {
         auto *label = new QLabel(text, this);
         label->setBuddy(field);
         grid->addWidget(label, at, 0);
         auto *fields = new QHBoxLayout;
-        for (QWidget *w : {field, second, third})
-            if (w)
-                fields->addWidget(w);
+        fields->addWidget(field, 1);
+        if (second) {
+            auto *secondLabel = new QLabel(secondText, this);
+            secondLabel->setBuddy(second);
+            fields->addWidget(secondLabel);
+            fields->addWidget(second, 1);
+        }
         grid->addLayout(fields, at, 1);
     };
-    row(0, QStringLiteral("MPE limits"), limits);
-    row(1, QStringLiteral("Decision rule"), decisionRule);
-    row(2, QStringLiteral("Reference weights"), weightSet, weightClass, weightCertificate);
-    row(3, QStringLiteral("Technician"), technician);
-    row(4, QStringLiteral("Place"), place);
-    row(5, QStringLiteral("\u00b0C, start / end"), temperatureStart, new QLabel(QStringLiteral("/"), this),
-        temperatureEnd);
+    row(0, QStringLiteral("&MPE limits"), limits);
+    row(1, QStringLiteral("Deci&sion rule"), decisionRule);
+    row(2, QStringLiteral("Reference wei&ghts"), weightSet, QStringLiteral("&class"), weightClass);
+    row(3, QStringLiteral("Weights' certificate N&o."), weightCertificate);
+    row(4, QStringLiteral("Calibrated &by"), technician);
+    row(5, QStringLiteral("Pl&ace"), place);
+    row(6, QStringLiteral("\u00b0C at s&tart"), temperatureStart, QStringLiteral("at &end"), temperatureEnd);
     auto *actions = new QHBoxLayout;
     for (QPushButton *b : {newRecord, discard}) {
         b->setAutoDefault(false);
         actions->addWidget(b);
     }
     actions->addStretch();
-    grid->addLayout(actions, 6, 0, 1, 2);
-    grid->setRowStretch(7, 1);
+    grid->addLayout(actions, 7, 0, 1, 2);
+    grid->setRowStretch(8, 1);
 
     connect(limits, &QComboBox::activated, this, &VisitForm::limitsChosen);
     connect(decisionRule, &QComboBox::activated, this, &VisitForm::limitsChosen);

@@ -15,14 +15,31 @@ QRect fitted(QRect r, const QRect &available)
 }
 } // namespace
 
-QRect placeBeside(const QRect &main, const QSize &size, const QRect &available)
+Arrangement arrangeBeside(const QRect &console, const QRect &keep, const QSize &preferred, const QSize &least,
+                          const QList<QRect> &areas)
 {
-    QRect r(QPoint(main.right() + 1 + kGap, main.top()), size);
-    if (r.right() > available.right())
-        r.moveRight(main.left() - 1 - kGap);
-    if (r.left() < available.left())
-        r.moveRight(available.right());
-    return fitted(r, available);
+    if (areas.isEmpty())
+        return {console, QRect(QPoint(), preferred.expandedTo(least))};
+    const QSize wanted = preferred.expandedTo(least);
+    if (areas.size() > 1) {
+        QRect r(QPoint(), wanted);
+        r.moveCenter(areas.at(1).center());
+        return {console, fitted(r, areas.at(1))};
+    }
+    const QRect area = areas.first();
+    QRect c = fitted(console, area);
+    if (area.width() >= c.width() + kGap + least.width()) {
+        c.moveLeft(area.left());
+        const int left = c.right() + 1 + kGap;
+        const int width = qMin(area.right() + 1 - left, wanted.width() * 3 / 2);
+        return {c, QRect(left, area.top(), width, qMin(wanted.height(), area.height()))};
+    }
+    c.moveBottomLeft(area.bottomLeft());
+    const QRect k = keep.isEmpty() ? c : keep.translated(c.topLeft() - console.topLeft());
+    const QRect above(area.topLeft(), QSize(qMin(wanted.width(), area.width()), qMin(wanted.height(), k.top() - kGap - area.top())));
+    if (above.height() >= least.height())
+        return {c, above};
+    return {c, fitted(QRect(QPoint(area.right() + 1 - wanted.width(), area.top()), wanted), area)};
 }
 
 QRect keptInside(const QRect &kept, const QRect &available)
