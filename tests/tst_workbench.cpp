@@ -11,6 +11,7 @@
 #include "frmMain.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -59,24 +60,33 @@ private slots:
             QVERIFY2(!r.intersects(c) && c.left() == area.left() && r.right() >= area.right() - 1, qPrintable(where));
         }
 
-        // At the width it was given, every text shows whole and nothing scrolls sideways.
-        for (int tab = 0; tab < record.tabs->count(); ++tab) {
-            record.tabs->setCurrentIndex(tab);
-            QTest::qWait(0);
-            for (QLabel *label : record.findChildren<QLabel *>())
-                if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty())
-                    QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text()));
-            for (QAbstractButton *b : record.findChildren<QAbstractButton *>()) {
-                const QString text = QString(b->text()).remove(QLatin1Char('&'));
-                if (b->isVisible() && !text.isEmpty())
-                    QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(text) + 8, qPrintable(text));
-            }
-            QVERIFY(!record.tests->points->horizontalScrollBar()->isVisible());
-            if (const QByteArray out = qgetenv("VANTOR_SHOT"); !out.isEmpty())
-                record.grab().save(QString::fromLocal8Bit(out).replace(QLatin1String(".png"), QStringLiteral("-tab%1.png").arg(tab)));
-        }
-        if (const QByteArray out = qgetenv("VANTOR_SHOT"); !out.isEmpty()) // the picture for the README
+        if (const QByteArray out = qgetenv("VANTOR_SHOT"); !out.isEmpty()) // both windows as a person sees them
             console.screen()->grabWindow(0).save(QString::fromLocal8Bit(out));
+
+        // At the width it was given and at its smallest, every text shows whole and nothing scrolls
+        // sideways.
+        for (const QSize size : {record.size(), record.minimumSize()}) {
+            record.resize(size);
+            for (int tab = 0; tab < record.tabs->count(); ++tab) {
+                record.tabs->setCurrentIndex(tab);
+                QTest::qWait(0);
+                const QString at = QStringLiteral(" at %1x%2").arg(record.width()).arg(record.height());
+                for (QLabel *label : record.findChildren<QLabel *>())
+                    if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty())
+                        QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(label->text() + at));
+                for (QAbstractButton *b : record.findChildren<QAbstractButton *>()) {
+                    const QString text = QString(b->text()).remove(QLatin1Char('&'));
+                    if (b->isVisible() && !text.isEmpty())
+                        QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(text) + 8, qPrintable(text + at));
+                }
+                for (QComboBox *box : record.findChildren<QComboBox *>())
+                    if (box->isVisible())
+                        QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->currentText()) + 24, qPrintable(box->currentText() + at));
+                QVERIFY(!record.tests->points->horizontalScrollBar()->isVisible());
+                if (const QByteArray out = qgetenv("VANTOR_SHOT"); !out.isEmpty())
+                    record.grab().save(QString::fromLocal8Bit(out).replace(QLatin1String(".png"), QStringLiteral("-%1-tab%2.png").arg(record.width()).arg(tab)));
+            }
+        }
     }
 };
 

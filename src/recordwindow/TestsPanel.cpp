@@ -90,6 +90,7 @@ void TestsPanel::createControls()
 
     auto *setup = new QHBoxLayout;
     loads = new QLineEdit(this);
+    loads->setMinimumWidth(loads->fontMetrics().horizontalAdvance(QStringLiteral("0; 1; 50; 100; 150")));
     auto *loadsLabel = new QLabel(QStringLiteral("Loads"), this);
     loadsLabel->setBuddy(loads);
     count = new QSpinBox(this);

@@ -18,10 +18,8 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
     decisionRule = new QComboBox(this);
     decisionRule->addItems({QStringLiteral("Simple acceptance: |E| <= MPE"), QStringLiteral("Guarded acceptance: |E| + U <= MPE")});
-    for (QComboBox *box : {limits, decisionRule}) { // the form's width is not theirs to set
-        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(16);
-    }
+    for (QComboBox *box : {limits, decisionRule}) // their choices whole, at the window's narrowest too
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     weightSet = new QLineEdit(this);
     weightSet->setPlaceholderText(QStringLiteral("set id"));
     weightClass = new QComboBox(this);
@@ -33,7 +31,7 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     technician = new QLineEdit(this);
     technician->setPlaceholderText(QStringLiteral("the technician: your name"));
     place = new QLineEdit(this);
-    place->setPlaceholderText(QStringLiteral("where the scale stands (its location)"));
+    place->setPlaceholderText(QStringLiteral("where the scale stands"));
     temperatureStart = new QLineEdit(this);
     temperatureEnd = new QLineEdit(this);
     newRecord = new QPushButton(QStringLiteral("Ne&w record"), this);
