@@ -4,10 +4,13 @@
 // back with pdftotext.
 #include "AutoCapture.h"
 #include "Certificate.h"
+#include "Drift.h"
+#include "Intervals.h"
 #include "PagedDocument.h"
 #include "Uncertainty.h"
 #include "WeightClasses.h"
 #include "RawDatabase.h"
+#include "SampleVisits.h"
 #include "SqliteStore.h"
 #include "Stability.h"
 #include "TestPlan.h"
@@ -26,6 +29,7 @@
 
 using namespace records;
 using testsupport::RawDatabase;
+using testsupport::visitOn;
 
 namespace {
 
@@ -304,6 +308,86 @@ private slots:
         QVERIFY(!phasePasses(r, Phase::AsFound));
         r.inService = true;
         QVERIFY(phasePasses(r, Phase::AsFound));
+    }
+
+    // Three years of three scales and one without an agreed interval, on 2026-12-07: the due list
+    // (A overdue since 2026-12-01, 12 months after 2025-12-01; B due in 10 days; C in 2028; D no
+    // interval), the agreement each certificate states, the drift and the hint of A's last visit.
+    void dueAndDrift()
+    {
+        QTemporaryDir dir;
+        SqliteStore store(dir.filePath(QStringLiteral("records.sqlite")));
+        const QString a = QStringLiteral("11111111111"), b = QStringLiteral("22222222222"), c = QStringLiteral("33333333333"),
+                      d = QStringLiteral("44444444444");
+        const Record a2024 = visitOn(a, QDate(2024, 3, 4), {0, 0, 0.01, 0.01, 0.01, 0.01});
+        const Record a2025 = visitOn(a, QDate(2025, 12, 1), {0, 0, 0.01, 0.02, 0.03, 0.07}); // 0.07 of 0.075 at 150 kg
+        Record discarded = visitOn(a, QDate(2026, 5, 2), {0});
+        discarded.verdict = Verdict::Discarded;
+        discarded.discardReason = QStringLiteral("wrong weights");
+        discarded.sha256 = discarded.computeSha256();
+        for (const Record &r : {a2024, a2025, discarded, visitOn(b, QDate(2024, 12, 16), {0}), visitOn(b, QDate(2025, 12, 17), {0}),
+                                visitOn(c, QDate(2026, 1, 10), {0}), visitOn(d, QDate(2024, 1, 1), {0})}) {
+            store.save(r);
+            store.saveInstrument(r.instrument);
+        }
+        const auto agreed = [](const QString &indexNo, int months, const QDate &on) {
+            return IntervalAgreement{indexNo, months, on, QStringLiteral("Anna Berg"), QDateTime(on, QTime(10, 0), Qt::UTC)};
+        };
+        for (const IntervalAgreement &x : {agreed(a, 24, QDate(2024, 1, 10)), agreed(a, 12, QDate(2025, 6, 10)), agreed(b, 12, QDate(2024, 11, 1)),
+                                           agreed(c, 24, QDate(2025, 1, 5)), agreed(a, 12, QDate(2025, 6, 10))}) // the last one twice
+            store.saveAgreement(x);
+        QCOMPARE(store.agreements(a).size(), 2);
+        QCOMPARE(store.agreements({}).size(), 4);
+
+        QHash<QString, Instrument> described;
+        for (const Instrument &in : store.instruments())
+            described.insert(in.indexNo, in);
+        const QDate today(2026, 12, 7);
+        const QList<DueEntry> due = dueList(store.history({}), currentAgreements(store.agreements({})), described, today, 30);
+        QCOMPARE(due.size(), 2);
+        QCOMPARE(due[0].indexNo, a);
+        QCOMPARE(due[0].due, QDate(2026, 12, 1));
+        QCOMPARE(due[0].lastVerdict, Verdict::Pass);
+        QCOMPARE(due[0].customer, QStringLiteral("Customer of 1"));
+        QCOMPARE(due[1].indexNo, b);
+        QCOMPARE(due[1].due, QDate(2026, 12, 17));
+        QCOMPARE(dueList(store.history({}), currentAgreements(store.agreements({})), described, today, 9).size(), 1);
+        const QString table = dueTable(due, today);
+        QVERIFY2(table.contains(QLatin1String("overdue 6 d")) && table.contains(QLatin1String("due in 10 d")), qPrintable(table));
+        QCOMPARE(dueCsv(due, today).split('\n').value(1),
+                 QByteArray("11111111111,Customer of 1,Dock 1,PASS,2025-12-01,2026-12-01,overdue 6 d\r"));
+
+        // The certificate states the agreement in effect when the record was closed, and only one.
+        QCOMPARE(nextDueOf(a2024, store.agreements(a)), QDate(2026, 3, 4)); // 24 months then
+        QCOMPARE(nextDueOf(a2025, store.agreements(a)), QDate(2026, 12, 1));
+        QVERIFY(!nextDueOf(visitOn(d, QDate(2024, 1, 1), {0}), store.agreements(d)).isValid());
+        QString error;
+        QVERIFY(writeCertificate(a2025, dir.filePath(QStringLiteral("a.pdf")), &error, QPageSize::A4, nextDueOf(a2025, store.agreements(a))));
+        QVERIFY(writeCertificate(a2025, dir.filePath(QStringLiteral("none.pdf")), &error, QPageSize::A4));
+        QVERIFY(pdfText(dir.filePath(QStringLiteral("a.pdf"))).contains(QLatin1String("Next calibration due, as agreed with the customer: 2026-12")));
+        QVERIFY(!pdfText(dir.filePath(QStringLiteral("none.pdf"))).contains(QLatin1String("Next calibration due")));
+        store.saveAgreement(agreed(a, 0, QDate(2026, 6, 1))); // none agreed any longer
+        QVERIFY(dueList(store.history({}), currentAgreements(store.agreements({})), described, today, 30).first().indexNo == b);
+
+        // A's as-found errors by load, oldest first; the discarded visit not among them.
+        QList<Record> visits;
+        for (const RecordSummary &s : calibrations(store.history(a)))
+            visits << store.load(s.uuid)->record;
+        QCOMPARE(visits.size(), 2);
+        const auto drift = driftOf(visits);
+        QCOMPARE(drift.keys(), (QList<Micro>{0, kg(1), kg(25), kg(75), kg(100), kg(150)}));
+        QCOMPARE(drift[kg(150)].size(), 2);
+        QCOMPARE(drift[kg(150)][0].error, kg(0.01));
+        QCOMPARE(drift[kg(150)][1].error, kg(0.07));
+        QCOMPARE(drift[kg(150)][1].mpe, kg(0.075)); // 1.5 e above 2,000 e
+        QCOMPARE(drift[kg(25)][1].mpe, kg(0.025));
+        // 0.07 / 0.075 = 93 % of the MPE: a hint, naming the rule; 0.06 (80 %) is none.
+        const QString hint = intervalHint(drift, 12, 2, QStringLiteral("kg"));
+        QVERIFY2(hint.contains(QLatin1String("93 %")) && hint.contains(QLatin1String("ILAC-G24")) && hint.contains(QLatin1String("9 months instead of 12")),
+                 qPrintable(hint));
+        QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.02, 0.04, 0.04, 0.06})}), 12, 2, QStringLiteral("kg")).isEmpty());
+        QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.03})}), 12, 2, QStringLiteral("kg")).contains(QLatin1String("failed")));
+        QVERIFY(driftCsv(drift, 2).contains("2025-12-01T09:00:00Z," + a2025.uuid.left(8).toUtf8() + ",150.00,0.070,0.075\r\n"));
     }
 
     // The rules at their edges, each worked by hand: |E| = MPE passes; an eccentric position that

@@ -1,9 +1,13 @@
 #include "RecordsCommands.h"
 
 #include "Certificate.h"
+#include "Intervals.h"
 #include "RecordStore.h"
 #include "ServerLink.h"
 
+#include <QFile>
+#include <QSaveFile>
+#include <QSet>
 #include <QTextStream>
 
 using namespace records;
@@ -46,6 +50,52 @@ int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, 
     }
 }
 
+int listDue(RecordStore &local, ServerLink *server, int days, const QString &csvPath, const QDate &today, QTextStream &out,
+            QTextStream &err)
+{
+    try {
+        QList<RecordSummary> history = local.history({});
+        QList<IntervalAgreement> agreements = local.agreements({});
+        QHash<QString, Instrument> instruments;
+        for (const Instrument &in : local.instruments())
+            instruments.insert(in.indexNo, in);
+        if (server) {
+            try { // every technician's, with what waits here for the server
+                QList<RecordSummary> shared = server->history({});
+                QSet<QString> known;
+                for (const RecordSummary &s : shared)
+                    known.insert(s.uuid);
+                for (const RecordSummary &s : std::as_const(history))
+                    if (!known.contains(s.uuid))
+                        shared << s;
+                history = shared;
+                for (const IntervalAgreement &a : server->agreements({}))
+                    if (!agreements.contains(a))
+                        agreements << a;
+                for (const Instrument &in : server->instruments())
+                    if (!instruments.contains(in.indexNo))
+                        instruments.insert(in.indexNo, in);
+            } catch (const StoreError &e) {
+                err << e.message << " This computer's records:\n";
+            }
+        }
+        const QList<DueEntry> due = dueList(history, currentAgreements(agreements), instruments, today, days);
+        out << dueTable(due, today);
+        if (!csvPath.isEmpty()) {
+            QSaveFile file(csvPath);
+            if (!file.open(QIODevice::WriteOnly) || file.write(dueCsv(due, today)) < 0 || !file.commit()) {
+                err << QStringLiteral("%1 cannot be written: %2\n").arg(csvPath, file.errorString());
+                return 1;
+            }
+            out << QStringLiteral("Due list: %1\n").arg(csvPath);
+        }
+        return 0;
+    } catch (const StoreError &e) {
+        err << e.message << '\n';
+        return 1;
+    }
+}
+
 int exportRecord(RecordStore &local, ServerLink *server, const QString &id, const QString &pdfPath,
                  const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err)
 {
@@ -81,7 +131,13 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
                 err << QStringLiteral("Record %1 is still open: a certificate is written once it is closed.\n").arg(recordNumber(r));
                 return 1;
             }
-            if (!writeCertificate(r, pdfPath, &error, paper)) {
+            QDate nextDue;
+            try {
+                nextDue = nextDueOf(r, local.agreements(r.instrument.indexNo));
+            } catch (const StoreError &) {
+                // no agreement to be read: nothing stated
+            }
+            if (!writeCertificate(r, pdfPath, &error, paper, nextDue)) {
                 err << error << '\n';
                 return 1;
             }

@@ -34,7 +34,8 @@ QString leftoversNote()
 // What the command line asks for.
 struct Request
 {
-    enum Kind { Console, List, Export } kind = Console;
+    enum Kind { Console, List, Export, Due } kind = Console;
+    int dueDays = 30;                              // --due [DAYS]
     QString indexNo;                               // --list-records [INDEX_NO]
     QString exportId, pdfPath, csvPath;            // --export-record ID --pdf FILE --csv FILE
     std::optional<records::ServerAddress> server; // --records-server, else [Records] Server in the settings
@@ -62,7 +63,11 @@ void describe(QCommandLineParser &parser)
         {QStringLiteral("export-record"), QStringLiteral("Export the record ID (its number as listed, or its uuid) with --pdf and/or --csv."),
          QStringLiteral("ID")},
         {QStringLiteral("pdf"), QStringLiteral("The certificate of a closed record, as PDF."), QStringLiteral("FILE")},
-        {QStringLiteral("csv"), QStringLiteral("The readings as CSV."), QStringLiteral("FILE")},
+        {QStringLiteral("csv"), QStringLiteral("The readings as CSV (with --export-record), or the due list as CSV (with --due)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("due"), QStringLiteral("List the scales whose calibration is due within DAYS (30 without it) or overdue: "
+                                               "Index No., customer, location, last verdict, due date; every technician's "
+                                               "with a records server.")},
         {QStringLiteral("records-server"),
          QStringLiteral("For this run, also keep the records on this PostgreSQL server (a libpq connection string or URI, "
                         "no password: ~/.pgpass) instead of the one in the settings ([Records] Server)."),
@@ -70,6 +75,7 @@ void describe(QCommandLineParser &parser)
     });
     parser.addPositionalArgument(QStringLiteral("INDEX_NO"), QStringLiteral("With --list-records: the scale's Index No."),
                                  QStringLiteral("[INDEX_NO]"));
+    parser.addPositionalArgument(QStringLiteral("DAYS"), QStringLiteral("With --due: how many days ahead."), QStringLiteral("[DAYS]"));
 }
 
 // The options, read without a display: --help, --version and the record commands work in any terminal.
@@ -83,6 +89,21 @@ Request readCommandLine(int argc, char *argv[])
     parser.parse(QCoreApplication::arguments()); // the window system's options are QApplication's
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp();
+    // The window system's options have one dash; an option of two this program does not know is a
+    // mistake the caller must hear of (a script would otherwise wait on a window).
+    const QStringList known{QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("list-records"),
+                            QStringLiteral("export-record"), QStringLiteral("pdf"), QStringLiteral("csv"),
+                            QStringLiteral("records-server"), QStringLiteral("due")};
+    for (const QString &arg : QCoreApplication::arguments().mid(1)) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (arg.startsWith(QLatin1String("--")) && !known.contains(arg.mid(2).section(QLatin1Char('='), 0, 0))) {
+            QTextStream(stderr) << QStringLiteral("Unknown option %1.\n").arg(arg.section(QLatin1Char('='), 0, 0)) << parser.helpText();
+            Request refused;
+            refused.exitCode = 2;
+            return refused;
+        }
+    }
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     Request request;
@@ -99,7 +120,18 @@ Request readCommandLine(int argc, char *argv[])
             request.serverNote = QStringLiteral("The records server in %1 is not used. %2").arg(modCommon::settingsPath(), why);
         }
     }
-    if (parser.isSet(QStringLiteral("list-records"))) {
+    if (parser.isSet(QStringLiteral("due"))) {
+        request.kind = Request::Due;
+        request.csvPath = parser.value(QStringLiteral("csv"));
+        if (const QString days = parser.positionalArguments().value(0); !days.isEmpty()) {
+            bool ok = false;
+            request.dueDays = days.toInt(&ok);
+            if (!ok || request.dueDays < 0 || request.dueDays > 3660) {
+                QTextStream(stderr) << QStringLiteral("--due wants a number of days from 0 to 3660, not \"%1\".\n").arg(days);
+                request.exitCode = 2;
+            }
+        }
+    } else if (parser.isSet(QStringLiteral("list-records"))) {
         request.kind = Request::List;
         request.indexNo = parser.positionalArguments().value(0);
     } else if (parser.isSet(QStringLiteral("export-record"))) {
@@ -122,6 +154,8 @@ int runRecordCommand(const Request &request)
         link.emplace(*request.server);
     if (request.kind == Request::List)
         return listRecords(store, link ? &*link : nullptr, request.indexNo, out, err);
+    if (request.kind == Request::Due)
+        return listDue(store, link ? &*link : nullptr, request.dueDays, request.csvPath, QDate::currentDate(), out, err);
     return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath,
                         ConsoleApp::paper(), out, err);
 }
@@ -133,7 +167,7 @@ int main(int argc, char *argv[])
     const Request request = readCommandLine(argc, argv);
     if (request.exitCode >= 0)
         return request.exitCode;
-    if (request.kind == Request::List) {
+    if (request.kind == Request::List || request.kind == Request::Due) {
         QCoreApplication core(argc, argv);
         return runRecordCommand(request);
     }

@@ -285,8 +285,10 @@ void verdictSection(PagedDocument &doc, const Record &r)
 }
 
 // The statement, the seal and the signature, closing the certificate.
-void closingSection(PagedDocument &doc, const Record &r)
+void closingSection(PagedDocument &doc, const Record &r, const QDate &nextDue)
 {
+    if (nextDue.isValid()) // ISO/IEC 17025 7.8.4.3: only where the customer agreed an interval
+        doc.paragraph(QStringLiteral("Next calibration due, as agreed with the customer: %1").arg(nextDue.toString(QStringLiteral("yyyy-MM"))));
     doc.paragraph(QStringLiteral("The results relate only to the item calibrated."), true);
     doc.paragraph(QStringLiteral("SHA-256 of the record: %1").arg(r.closed() ? r.sha256 : QStringLiteral("-")));
     doc.paragraph(QStringLiteral("Signature: ______________________________   %1   Date: ______________\nEnd of certificate")
@@ -294,7 +296,7 @@ void closingSection(PagedDocument &doc, const Record &r)
                   true);
 }
 
-PagedDocument certificate(const Record &r)
+PagedDocument certificate(const Record &r, const QDate &nextDue)
 {
     PagedDocument doc;
     issuer(doc, r);
@@ -305,7 +307,7 @@ PagedDocument certificate(const Record &r)
     verdictSection(doc, r);
     deviationsSection(doc, r);
     uncertaintySection(doc, r);
-    closingSection(doc, r);
+    closingSection(doc, r, nextDue);
     return doc;
 }
 
@@ -333,20 +335,20 @@ QPageSize::PageSizeId paperFromName(const QString &name)
     return defaultPaper();
 }
 
-bool printCertificate(const Record &r, QPagedPaintDevice &device, QString *error)
+bool printCertificate(const Record &r, QPagedPaintDevice &device, QString *error, const QDate &nextDue)
 {
     if (r.discarded()) {
         *error = QStringLiteral("Record %1 was discarded (%2): it has no certificate.").arg(recordNumber(r), r.discardReason);
         return false;
     }
-    if (certificate(r).draw(device, pageTitle(r)) == 0) {
+    if (certificate(r, nextDue).draw(device, pageTitle(r)) == 0) {
         *error = QStringLiteral("The certificate of record %1 could not be drawn.").arg(recordNumber(r));
         return false;
     }
     return true;
 }
 
-bool writeCertificate(const Record &r, const QString &path, QString *error, QPageSize::PageSizeId paper)
+bool writeCertificate(const Record &r, const QString &path, QString *error, QPageSize::PageSizeId paper, const QDate &nextDue)
 {
     QFile probe(path);
     if (!probe.open(QIODevice::WriteOnly)) {
@@ -359,7 +361,7 @@ bool writeCertificate(const Record &r, const QString &path, QString *error, QPag
     writer.setResolution(300);
     writer.setTitle(QStringLiteral("Calibration certificate %1").arg(recordNumber(r)));
     writer.setCreator(QStringLiteral("vantor_cal"));
-    return printCertificate(r, writer, error);
+    return printCertificate(r, writer, error, nextDue);
 }
 
 } // namespace records

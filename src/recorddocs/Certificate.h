@@ -5,6 +5,7 @@
 
 #include "Record.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QPageSize>
 
@@ -18,11 +19,12 @@ QPageSize::PageSizeId defaultPaper(const QLocale &locale = QLocale());
 // "A4" or "Letter" from the settings; anything else: the locale's.
 QPageSize::PageSizeId paperFromName(const QString &name);
 
-// Writes the certificate; false with *error set when the file cannot be written.
+// Writes the certificate; false with *error set when the file cannot be written. `nextDue`: the
+// next calibration as agreed with the customer (nextDueOf), stated only when valid.
 bool writeCertificate(const Record &record, const QString &path, QString *error,
-                      QPageSize::PageSizeId paper = defaultPaper());
+                      QPageSize::PageSizeId paper = defaultPaper(), const QDate &nextDue = {});
 // Draws the certificate on a device its owner has set up (a printer); false with *error set.
-bool printCertificate(const Record &record, QPagedPaintDevice &device, QString *error);
+bool printCertificate(const Record &record, QPagedPaintDevice &device, QString *error, const QDate &nextDue = {});
 
 // The readings as CSV: one line per reading a point held and per point not performed.
 QByteArray readingsCsv(const Record &record);

@@ -9,6 +9,8 @@
 
 #include "Record.h"
 
+#include <QDate>
+
 #include <QList>
 #include <QObject>
 #include <optional>
@@ -42,6 +44,19 @@ struct StoreStatus
     bool operator==(const StoreStatus &) const = default;
 };
 
+// A calibration interval agreed with a scale's customer. Agreements are added, never replaced:
+// the newest is in effect; months 0 says none is agreed any longer.
+struct IntervalAgreement
+{
+    QString indexNo;
+    int months = 0;
+    QDate agreedOn;     // when the customer agreed it
+    QString changedBy;  // who entered it
+    QDateTime changedAt; // when (UTC, to the millisecond)
+    bool operator==(const IntervalAgreement &) const = default;
+};
+inline constexpr int kMaxIntervalMonths = 120;
+
 class RecordStore : public QObject
 {
     Q_OBJECT
@@ -56,6 +71,12 @@ public:
 
     virtual std::optional<Instrument> instrument(const QString &indexNo) = 0;
     virtual void saveInstrument(const Instrument &instrument) = 0;
+    // Every scale described.
+    virtual QList<Instrument> instruments() = 0;
+    // The intervals agreed for one scale (every scale's for an empty indexNo), oldest first; an
+    // agreement is added beside the earlier ones (the same one twice is kept once).
+    virtual QList<IntervalAgreement> agreements(const QString &indexNo) = 0;
+    virtual void saveAgreement(const IntervalAgreement &agreement) = 0;
 
     // An open record replaces what was stored of it; a closed one is stored once.
     virtual void save(const Record &record) = 0;

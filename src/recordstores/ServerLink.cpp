@@ -45,6 +45,12 @@ QList<QStringList> ServerLink::schemaSteps()
         // 3: the scales as described (with their customers), so a second technician finds them.
         {QStringLiteral("CREATE TABLE scale_instruments (index_no text PRIMARY KEY, body text NOT NULL, "
                         "stored_by text NOT NULL DEFAULT current_user, stored_at timestamptz NOT NULL DEFAULT now())")},
+        // 4: the calibration intervals agreed with customers, each change kept as it was entered.
+        {QStringLiteral("CREATE TABLE scale_intervals (index_no text NOT NULL, months integer NOT NULL, agreed_on date, "
+                        "changed_by text NOT NULL, changed_at text NOT NULL, stored_by text NOT NULL DEFAULT current_user, "
+                        "stored_at timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (index_no, changed_at))"),
+         QStringLiteral("CREATE TRIGGER scale_intervals_never_change BEFORE UPDATE OR DELETE ON scale_intervals "
+                        "FOR EACH ROW EXECUTE FUNCTION vantor_records_never_change()")},
     };
 }
 
@@ -173,10 +179,12 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
 {
     ensureOpen();
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    // Every scale's without an Index No. (a null one binds as NULL, which no "= ''" matches).
     q.prepare(QStringLiteral("SELECT uuid::text, index_no, revision, replaces::text, opened_at, closed_at, verdict, user_type, "
-                             "stored_by FROM service_records WHERE index_no = ? OR ? = '' ORDER BY opened_at DESC, revision DESC"));
-    q.addBindValue(indexNo);
-    q.addBindValue(indexNo);
+                             "stored_by FROM service_records%1 ORDER BY opened_at DESC, revision DESC")
+                  .arg(indexNo.isEmpty() ? QString() : QStringLiteral(" WHERE index_no = ?")));
+    if (!indexNo.isEmpty())
+        q.addBindValue(indexNo);
     q.setForwardOnly(true);
     if (!q.exec())
         fail(QStringLiteral("read"), cause(q.lastError()));
@@ -219,6 +227,60 @@ std::optional<Instrument> ServerLink::instrument(const QString &indexNo)
     if (!q.next())
         return std::nullopt;
     return Instrument::fromJson(QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object());
+}
+
+QList<Instrument> ServerLink::instruments()
+{
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT body FROM scale_instruments ORDER BY index_no")))
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    QList<Instrument> out;
+    while (q.next())
+        out << Instrument::fromJson(QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object());
+    return out;
+}
+
+void ServerLink::sendAgreements(const QList<IntervalAgreement> &agreements)
+{
+    ensureOpen();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        fail(QStringLiteral("written"), cause(db.lastError()));
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO scale_intervals (index_no, months, agreed_on, changed_by, changed_at) "
+                                  "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    for (const IntervalAgreement &a : agreements) {
+        insert.addBindValue(a.indexNo);
+        insert.addBindValue(a.months);
+        insert.addBindValue(a.agreedOn.isValid() ? QVariant(a.agreedOn) : QVariant(QMetaType(QMetaType::QDate)));
+        insert.addBindValue(a.changedBy);
+        insert.addBindValue(a.changedAt.toUTC().toString(Qt::ISODateWithMs));
+        if (!insert.exec()) {
+            const QString why = cause(insert.lastError());
+            db.rollback();
+            fail(QStringLiteral("written"), why);
+        }
+    }
+    if (!db.commit())
+        fail(QStringLiteral("written"), cause(db.lastError()));
+}
+
+QList<IntervalAgreement> ServerLink::agreements(const QString &indexNo)
+{
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT index_no, months, agreed_on, changed_by, changed_at FROM scale_intervals%1 ORDER BY changed_at, index_no")
+                  .arg(indexNo.isEmpty() ? QString() : QStringLiteral(" WHERE index_no = ?")));
+    if (!indexNo.isEmpty())
+        q.addBindValue(indexNo);
+    if (!q.exec())
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    QList<IntervalAgreement> out;
+    while (q.next())
+        out << IntervalAgreement{q.value(0).toString(), q.value(1).toInt(), q.value(2).toDate(), q.value(3).toString(),
+                                 QDateTime::fromString(q.value(4).toString(), Qt::ISODateWithMs)};
+    return out;
 }
 
 std::optional<LoadedRecord> ServerLink::load(const QString &uuidOrNumber)

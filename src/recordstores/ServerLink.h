@@ -19,7 +19,7 @@ namespace records {
 class ServerLink
 {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     static constexpr int kConnectTimeoutSeconds = 3;
 
     explicit ServerLink(ServerAddress address);
@@ -36,6 +36,10 @@ public:
     // Instrument descriptions: the latest of each scale wins.
     void sendInstruments(const QList<Instrument> &instruments);
     std::optional<Instrument> instrument(const QString &indexNo);
+    QList<Instrument> instruments();
+    // Interval agreements: added, never replaced (one sent twice is kept once).
+    void sendAgreements(const QList<IntervalAgreement> &agreements);
+    QList<IntervalAgreement> agreements(const QString &indexNo);
     std::optional<LoadedRecord> load(const QString &uuidOrNumber);
 
     // The statements that make each schema version from the one before, oldest first.

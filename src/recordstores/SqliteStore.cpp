@@ -41,7 +41,27 @@ const QList<QStringList> kSchemaSteps = {
     {QStringLiteral("CREATE TABLE outbox (uuid TEXT PRIMARY KEY, queued_at TEXT NOT NULL)")},
     // 3: instrument descriptions (with their customers) waiting for the server.
     {QStringLiteral("CREATE TABLE instrument_outbox (index_no TEXT PRIMARY KEY, queued_at TEXT NOT NULL)")},
+    // 4: the calibration intervals agreed with customers, each change kept, and those waiting for the server.
+    {QStringLiteral("CREATE TABLE intervals (index_no TEXT NOT NULL, months INTEGER NOT NULL, agreed_on TEXT, "
+                    "changed_by TEXT NOT NULL, changed_at TEXT NOT NULL, PRIMARY KEY (index_no, changed_at))"),
+     QStringLiteral("CREATE TRIGGER intervals_never_change BEFORE UPDATE ON intervals "
+                    "BEGIN SELECT RAISE(ABORT, 'an agreed interval is kept as it was entered'); END"),
+     QStringLiteral("CREATE TRIGGER intervals_stay BEFORE DELETE ON intervals "
+                    "BEGIN SELECT RAISE(ABORT, 'an agreed interval is kept as it was entered'); END"),
+     QStringLiteral("CREATE TABLE interval_outbox (index_no TEXT NOT NULL, changed_at TEXT NOT NULL, queued_at TEXT NOT NULL, "
+                    "PRIMARY KEY (index_no, changed_at))")},
 };
+
+QString stamp(const QDateTime &t)
+{
+    return t.toUTC().toString(Qt::ISODateWithMs);
+}
+
+IntervalAgreement agreementFromRow(const QSqlQuery &q)
+{
+    return {q.value(0).toString(), q.value(1).toInt(), QDate::fromString(q.value(2).toString(), Qt::ISODate), q.value(3).toString(),
+            QDateTime::fromString(q.value(4).toString(), Qt::ISODateWithMs)};
+}
 
 } // namespace
 
@@ -156,6 +176,73 @@ void SqliteStore::saveInstrument(const Instrument &instrument)
         .bind(instrument.indexNo)
         .bind(QJsonDocument(instrument.toJson()).toJson(QJsonDocument::Compact))
         .run();
+}
+
+QList<Instrument> SqliteStore::instruments()
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"), QStringLiteral("SELECT body FROM instruments ORDER BY index_no"));
+    QSqlQuery &q = query.run();
+    QList<Instrument> out;
+    while (q.next())
+        out << Instrument::fromJson(QJsonDocument::fromJson(q.value(0).toByteArray()).object());
+    return out;
+}
+
+QList<IntervalAgreement> SqliteStore::agreements(const QString &indexNo)
+{
+    ensureOpen();
+    QString sql = QStringLiteral("SELECT index_no, months, agreed_on, changed_by, changed_at FROM intervals");
+    if (!indexNo.isEmpty())
+        sql += QStringLiteral(" WHERE index_no = ?");
+    Query query(*this, QStringLiteral("read"), sql + QStringLiteral(" ORDER BY changed_at, index_no"));
+    if (!indexNo.isEmpty())
+        query.bind(indexNo);
+    QSqlQuery &q = query.run();
+    QList<IntervalAgreement> out;
+    while (q.next())
+        out << agreementFromRow(q);
+    return out;
+}
+
+void SqliteStore::saveAgreement(const IntervalAgreement &a)
+{
+    ensureOpen();
+    Query(*this, QStringLiteral("written"),
+          QStringLiteral("INSERT OR IGNORE INTO intervals (index_no, months, agreed_on, changed_by, changed_at) VALUES (?, ?, ?, ?, ?)"))
+        .bind(a.indexNo).bind(a.months)
+        .bind(a.agreedOn.isValid() ? QVariant(a.agreedOn.toString(Qt::ISODate)) : QVariant(QMetaType(QMetaType::QString)))
+        .bind(a.changedBy).bind(stamp(a.changedAt))
+        .run();
+}
+
+void SqliteStore::queueAgreement(const IntervalAgreement &a)
+{
+    ensureOpen();
+    Query(*this, QStringLiteral("written"), QStringLiteral("INSERT OR IGNORE INTO interval_outbox (index_no, changed_at, queued_at) VALUES (?, ?, ?)"))
+        .bind(a.indexNo).bind(stamp(a.changedAt)).bind(stamp(QDateTime::currentDateTimeUtc()))
+        .run();
+}
+
+QList<IntervalAgreement> SqliteStore::agreementsWaiting()
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"),
+                QStringLiteral("SELECT i.index_no, i.months, i.agreed_on, i.changed_by, i.changed_at FROM interval_outbox o "
+                               "JOIN intervals i ON i.index_no = o.index_no AND i.changed_at = o.changed_at ORDER BY o.queued_at"));
+    QSqlQuery &q = query.run();
+    QList<IntervalAgreement> out;
+    while (q.next())
+        out << agreementFromRow(q);
+    return out;
+}
+
+void SqliteStore::agreementsSent(const QList<IntervalAgreement> &sent)
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("written"), QStringLiteral("DELETE FROM interval_outbox WHERE index_no = ? AND changed_at = ?"));
+    for (const IntervalAgreement &a : sent)
+        query.bind(a.indexNo).bind(stamp(a.changedAt)).run();
 }
 
 void SqliteStore::save(const Record &r)

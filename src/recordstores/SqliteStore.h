@@ -14,7 +14,7 @@ namespace records {
 class SqliteStore : public RecordStore
 {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     explicit SqliteStore(const QString &path, QObject *parent = nullptr);
     ~SqliteStore() override;
@@ -22,6 +22,9 @@ public:
     QString location() const override { return m_path; }
     std::optional<Instrument> instrument(const QString &indexNo) override;
     void saveInstrument(const Instrument &instrument) override;
+    QList<Instrument> instruments() override;
+    QList<IntervalAgreement> agreements(const QString &indexNo) override;
+    void saveAgreement(const IntervalAgreement &agreement) override;
     void save(const Record &record) override;
     QList<RecordSummary> history(const QString &indexNo) override;
     std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
@@ -34,6 +37,10 @@ public:
     void queueInstrument(const QString &indexNo);
     QStringList instrumentsWaiting();
     void instrumentsSent(const QStringList &indexNos);
+    // Agreements waiting for the server, by agreementKey().
+    void queueAgreement(const IntervalAgreement &agreement);
+    QList<IntervalAgreement> agreementsWaiting();
+    void agreementsSent(const QList<IntervalAgreement> &sent);
 
     // The file's name in a data folder.
     static QString defaultPath(const QString &dataFolder);

@@ -66,6 +66,55 @@ void SyncedStore::saveInstrument(const Instrument &instrument)
     sendWaiting();
 }
 
+QList<Instrument> SyncedStore::instruments()
+{
+    return m_local.instruments();
+}
+
+void SyncedStore::saveAgreement(const IntervalAgreement &agreement)
+{
+    m_local.saveAgreement(agreement); // first, and exactly as without a server
+    m_local.queueAgreement(agreement);
+    sendWaiting();
+}
+
+QList<IntervalAgreement> SyncedStore::agreements(const QString &indexNo)
+{
+    // This computer's; those entered on others come from the server once a run and are kept here
+    // (instrumentsChanged() when they come).
+    const QList<IntervalAgreement> local = m_local.agreements(indexNo);
+    if (indexNo.isEmpty() || m_agreementsAsked.contains(indexNo))
+        return local;
+    m_agreementsAsked.insert(indexNo);
+    auto *worker = static_cast<ServerWorker *>(m_worker);
+    QPointer<SyncedStore> self(this);
+    QMetaObject::invokeMethod(worker, [worker, indexNo, local, self] {
+        QList<IntervalAgreement> found;
+        try {
+            found = worker->link().agreements(indexNo);
+        } catch (const StoreError &) {
+            return; // not reached: this computer's agreements alone
+        }
+        QMetaObject::invokeMethod(self, [self, found, local] {
+            if (!self)
+                return;
+            bool news = false;
+            try {
+                for (const IntervalAgreement &a : found)
+                    if (!local.contains(a)) {
+                        self->m_local.saveAgreement(a); // not queued: it came from the server
+                        news = true;
+                    }
+            } catch (const StoreError &) {
+                return;
+            }
+            if (news)
+                emit self->instrumentsChanged();
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+    return local;
+}
+
 std::optional<Instrument> SyncedStore::instrument(const QString &indexNo)
 {
     if (auto local = m_local.instrument(indexNo))
@@ -109,7 +158,9 @@ void SyncedStore::sendWaiting()
     }
     QList<Record> batch;
     QList<Instrument> instruments;
+    QList<IntervalAgreement> agreements;
     try {
+        agreements = m_local.agreementsWaiting();
         for (const QString &uuid : m_local.waitingForServer())
             if (const auto loaded = m_local.load(uuid); loaded && loaded->record.closed() && loaded->intact)
                 batch << loaded->record;
@@ -124,40 +175,45 @@ void SyncedStore::sendWaiting()
         m_waiting = int(batch.size());
         emit statusChanged();
     }
-    if (batch.isEmpty() && instruments.isEmpty()) {
+    if (batch.isEmpty() && instruments.isEmpty() && agreements.isEmpty()) {
         m_retry.stop(); // nothing waits: no timer
         return;
     }
     m_sending = true;
     auto *worker = static_cast<ServerWorker *>(m_worker);
     QPointer<SyncedStore> self(this);
-    QMetaObject::invokeMethod(worker, [worker, batch, instruments, self] {
+    QMetaObject::invokeMethod(worker, [worker, batch, instruments, agreements, self] {
         QStringList sent, sentInstruments;
+        QList<IntervalAgreement> sentAgreements;
         QString error;
         try {
             worker->link().sendInstruments(instruments);
             for (const Instrument &in : instruments)
                 sentInstruments << in.indexNo;
+            worker->link().sendAgreements(agreements);
+            sentAgreements = agreements;
             worker->link().send(batch, &sent);
         } catch (const StoreError &e) {
             error = e.message;
         }
-        QMetaObject::invokeMethod(self, [self, sent, sentInstruments, error] {
+        QMetaObject::invokeMethod(self, [self, sent, sentInstruments, sentAgreements, error] {
             if (self)
-                self->onSent(sent, sentInstruments, error);
+                self->onSent(sent, sentInstruments, sentAgreements, error);
         }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
 }
 
-void SyncedStore::onSent(const QStringList &sent, const QStringList &sentInstruments, const QString &error)
+void SyncedStore::onSent(const QStringList &sent, const QStringList &sentInstruments, const QList<IntervalAgreement> &sentAgreements,
+                         const QString &error)
 {
     m_sending = false;
     bool instrumentsWait = false;
     try {
         m_local.sentToServer(sent);
         m_local.instrumentsSent(sentInstruments);
+        m_local.agreementsSent(sentAgreements);
         m_waiting = int(m_local.waitingForServer().size());
-        instrumentsWait = !m_local.instrumentsWaiting().isEmpty();
+        instrumentsWait = !m_local.instrumentsWaiting().isEmpty() || !m_local.agreementsWaiting().isEmpty();
     } catch (const StoreError &e) {
         m_waiting = 0; // this computer's file failed; those records go with the next sending
         Q_UNUSED(e);

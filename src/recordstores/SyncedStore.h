@@ -36,6 +36,9 @@ public:
     // (instrumentsChanged() when it comes).
     std::optional<Instrument> instrument(const QString &indexNo) override;
     void saveInstrument(const Instrument &instrument) override;
+    QList<Instrument> instruments() override;
+    QList<IntervalAgreement> agreements(const QString &indexNo) override;
+    void saveAgreement(const IntervalAgreement &agreement) override;
     void save(const Record &record) override;
     QList<RecordSummary> history(const QString &indexNo) override;
     // From this computer, else from the server (waiting for it at most its time-out).
@@ -46,7 +49,8 @@ public:
     void setRetryInterval(int ms) { m_retryMs = ms; }
 
 private:
-    void onSent(const QStringList &sent, const QStringList &sentInstruments, const QString &error);
+    void onSent(const QStringList &sent, const QStringList &sentInstruments, const QList<IntervalAgreement> &sentAgreements,
+                const QString &error);
     void fetchInstrument(const QString &indexNo);
     void fetchHistory(const QString &indexNo);
 
@@ -68,6 +72,7 @@ private:
     QHash<QString, ServerHistory> m_serverHistory; // by Index No., as the server last gave it
     QSet<QString> m_fetching;
     QSet<QString> m_instrumentsAsked; // of the server, once a run each
+    QSet<QString> m_agreementsAsked;
 };
 
 } // namespace records
