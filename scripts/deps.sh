@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [extra packages...]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins fonts-liberation
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins fonts-liberation
           libqt6sql6-sqlite libqt6sql6-psql postgresql poppler-utils "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,14 @@
 #include "HistoryPanel.h"
 
+#include "Intervals.h"
+
+#include <QDateEdit>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -10,7 +16,38 @@ using namespace records;
 
 HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
 {
-    auto *layout = new QHBoxLayout(this);
+    auto *outer = new QVBoxLayout(this);
+    due = new QLabel(this);
+    due->setWordWrap(true);
+    outer->addWidget(due);
+    auto *interval = new QHBoxLayout;
+    months = new QSpinBox(this);
+    months->setRange(0, kMaxIntervalMonths);
+    months->setSpecialValueText(QStringLiteral("none"));
+    months->setSuffix(QStringLiteral(" months"));
+    agreedOn = new QDateEdit(QDate::currentDate(), this);
+    agreedOn->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    agreedOn->setCalendarPopup(true);
+    agree = new QPushButton(QStringLiteral("Agr&ee"), this);
+    agree->setToolTip(QStringLiteral("Keep this interval as agreed with the customer, with your name and the time"));
+    auto *monthsLabel = new QLabel(QStringLiteral("Interval, &months"), this);
+    monthsLabel->setBuddy(months);
+    auto *onLabel = new QLabel(QStringLiteral("&agreed on"), this);
+    onLabel->setBuddy(agreedOn);
+    for (QWidget *w : std::initializer_list<QWidget *>{monthsLabel, months, onLabel, agreedOn, agree})
+        interval->addWidget(w);
+    interval->addStretch();
+    outer->addLayout(interval);
+    agreement = new QLabel(this);
+    agreement->setWordWrap(true);
+    outer->addWidget(agreement);
+    hint = new QLabel(this);
+    hint->setWordWrap(true);
+    hint->setStyleSheet(QStringLiteral("color: rgb(150, 80, 0)"));
+    hint->hide();
+    outer->addWidget(hint);
+
+    auto *records = new QHBoxLayout;
     list = new QTreeWidget(this);
     list->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
                            QStringLiteral("User"), QStringLiteral("Kept on")});
@@ -21,25 +58,49 @@ HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
     list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     openRecord = new QPushButton(QStringLiteral("&Open"), this);
     correct = new QPushButton(QStringLiteral("Correc&t"), this);
+    showDrift = new QPushButton(QStringLiteral("&Drift..."), this);
+    showDrift->setToolTip(QStringLiteral("The as-found errors of this scale, visit by visit, as a chart and a table"));
     auto *buttons = new QVBoxLayout;
-    for (QPushButton *b : {openRecord, correct}) {
+    for (QPushButton *b : {openRecord, correct, showDrift, agree}) {
         b->setAutoDefault(false);
-        buttons->addWidget(b);
+        if (b != agree)
+            buttons->addWidget(b);
     }
     buttons->addStretch();
-    layout->addWidget(list, 1);
-    layout->addLayout(buttons);
+    records->addWidget(list, 1);
+    records->addLayout(buttons);
+    outer->addLayout(records, 1);
     connect(openRecord, &QPushButton::clicked, this, &HistoryPanel::openRequested);
     connect(list, &QTreeWidget::itemActivated, this, &HistoryPanel::openRequested);
+    connect(agree, &QPushButton::clicked, this, &HistoryPanel::agreeRequested);
+    connect(showDrift, &QPushButton::clicked, this, &HistoryPanel::driftRequested);
 }
 
-QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo)
+int HistoryPanel::monthsTyped() const
+{
+    return months->value();
+}
+
+QDate HistoryPanel::agreedOnTyped() const
+{
+    return agreedOn->date();
+}
+
+QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const QDate &today)
 {
     list->clear();
+    m_drift.clear();
+    due->clear();
+    agreement->clear();
+    hint->clear();
+    hint->hide();
+    for (QWidget *w : std::initializer_list<QWidget *>{months, agreedOn, agree, showDrift})
+        w->setEnabled(store && !indexNo.isEmpty());
     if (!store || indexNo.isEmpty())
         return {};
     try {
-        for (const RecordSummary &s : store->history(indexNo)) {
+        const QList<RecordSummary> history = store->history(indexNo);
+        for (const RecordSummary &s : history) {
             auto *item = new QTreeWidgetItem(list);
             item->setText(0, s.openedAt.isValid() ? s.openedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString());
             item->setText(1, recordNumber(s.uuid, s.revision));
@@ -48,6 +109,54 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo)
             item->setText(4, s.source);
             item->setData(0, Qt::UserRole, s.uuid);
         }
+        QList<Record> visits;
+        for (const RecordSummary &s : calibrations(history))
+            if (const auto loaded = store->load(s.uuid); loaded && loaded->intact)
+                visits << loaded->record;
+        if (!visits.isEmpty()) {
+            m_decimals = decimalsOf(visits.first().instrument.d);
+            m_unit = visits.first().instrument.pounds ? QStringLiteral("lb") : QStringLiteral("kg");
+        }
+        m_drift = driftOf(visits);
+
+        const QList<IntervalAgreement> agreements = store->agreements(indexNo);
+        const auto current = agreementAt(agreements, {});
+        months->setValue(current ? current->months : 0);
+        if (current) {
+            agreedOn->setDate(current->agreedOn.isValid() ? current->agreedOn : today);
+            QString text = QStringLiteral("Agreed with the customer: %1 months, on %2 (entered by %3, %4)")
+                               .arg(current->months)
+                               .arg(current->agreedOn.toString(Qt::ISODate), current->changedBy,
+                                    current->changedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            if (agreements.size() > 1) {
+                const IntervalAgreement &before = agreements.at(agreements.size() - 2);
+                text += QStringLiteral("; before: %1").arg(before.months > 0 ? QStringLiteral("%1 months").arg(before.months)
+                                                                             : QStringLiteral("none"));
+            }
+            agreement->setText(text);
+        } else {
+            agreement->setText(QStringLiteral("No interval agreed with the customer: certificates state no due date."));
+        }
+        const QList<RecordSummary> counted = calibrations(history);
+        if (counted.isEmpty()) {
+            due->setText(QStringLiteral("Not calibrated yet."));
+        } else if (current) {
+            const QDate last = counted.first().openedAt.toLocalTime().date();
+            const QDate next = dueAfter(last, current->months);
+            const bool overdue = next < today;
+            due->setText(QStringLiteral("%1 %2 (%3 months after %4)")
+                             .arg(overdue ? QStringLiteral("Overdue since") : QStringLiteral("Due"), next.toString(Qt::ISODate))
+                             .arg(current->months)
+                             .arg(last.toString(Qt::ISODate)));
+            due->setStyleSheet(overdue ? QStringLiteral("color: rgb(176, 0, 0); font-weight: bold") : QString());
+        } else {
+            due->setText(QStringLiteral("Last calibrated %1; no due date without an agreed interval.")
+                             .arg(counted.first().openedAt.toLocalTime().date().toString(Qt::ISODate)));
+            due->setStyleSheet({});
+        }
+        const QString why = intervalHint(m_drift, current ? current->months : 0, m_decimals, m_unit);
+        hint->setText(why);
+        hint->setVisible(!why.isEmpty());
     } catch (const StoreError &e) {
         return e.message;
     }

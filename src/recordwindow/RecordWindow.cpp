@@ -1,6 +1,8 @@
 #include "RecordWindow.h"
 
 #include "Certificate.h"
+#include "DriftWindow.h"
+#include "Intervals.h"
 #include "FileDialog.h"
 #include "InputBox.h"
 #include "MsgBox.h"
@@ -199,6 +201,8 @@ void RecordWindow::connectActions()
     connect(exportRecord, &QPushButton::clicked, this, &RecordWindow::exportJson);
     connect(saveAgain, &QPushButton::clicked, &m_visit, &Visit::saveNow);
     connect(history, &HistoryPanel::openRequested, this, &RecordWindow::openChosen);
+    connect(history, &HistoryPanel::agreeRequested, this, &RecordWindow::agreeInterval);
+    connect(history, &HistoryPanel::driftRequested, this, &RecordWindow::showDrift);
     connect(history->correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
     connect(visitForm, &VisitForm::limitsChosen, this, &RecordWindow::chooseLimits);
     connect(visitForm, &VisitForm::weightsEdited, this, &RecordWindow::editWeights);
@@ -526,7 +530,7 @@ void RecordWindow::writeCertificate()
                                                 QStringLiteral("certificate-%1.pdf").arg(recordNumber(*r)),
                                                 QStringLiteral("PDF (*.pdf)"));
     QString error;
-    if (!path.isEmpty() && !records::writeCertificate(*r, path, &error, m_paper))
+    if (!path.isEmpty() && !records::writeCertificate(*r, path, &error, m_paper, nextDue(*r)))
         complain(error);
 }
 
@@ -542,8 +546,17 @@ void RecordWindow::printTheCertificate()
     if (!choosePrinter(printer, this))
         return;
     QString error;
-    if (!printCertificate(*r, printer, &error))
+    if (!printCertificate(*r, printer, &error, nextDue(*r)))
         complain(error);
+}
+
+QDate RecordWindow::nextDue(const Record &r)
+{
+    try {
+        return m_store ? nextDueOf(r, m_store->agreements(r.instrument.indexNo)) : QDate();
+    } catch (const StoreError &) {
+        return {}; // no agreement to be read: nothing stated
+    }
 }
 
 void RecordWindow::writeCsv()
@@ -574,7 +587,11 @@ void RecordWindow::exportJson()
 
 void RecordWindow::openChosen()
 {
-    const QString uuid = history->chosen();
+    openRecord(history->chosen());
+}
+
+void RecordWindow::openRecord(const QString &uuid)
+{
     if (uuid.isEmpty() || !m_store)
         return;
     if (const QString why = m_visit.whyKept(); !why.isEmpty())
@@ -586,6 +603,38 @@ void RecordWindow::openChosen()
     } catch (const StoreError &e) {
         complain(e.message);
     }
+}
+
+void RecordWindow::agreeInterval()
+{
+    if (!m_store || m_visit.indexNo().isEmpty())
+        return;
+    const QString who = visitForm->technician->text().trimmed();
+    if (who.isEmpty()) {
+        tabs->setCurrentWidget(visitForm);
+        visitForm->technician->setFocus(Qt::OtherFocusReason);
+        return complain(QStringLiteral("Type your name in Calibrated by first: an agreed interval is kept with who entered it."));
+    }
+    const IntervalAgreement agreed{m_visit.indexNo(), history->monthsTyped(), history->agreedOnTyped(), who,
+                                   QDateTime::currentDateTimeUtc()};
+    try {
+        m_store->saveAgreement(agreed);
+    } catch (const StoreError &e) {
+        complain(e.message);
+    }
+    refreshHistory();
+}
+
+void RecordWindow::showDrift()
+{
+    if (!m_drift) {
+        m_drift = new DriftWindow(this);
+        connect(m_drift, &DriftWindow::recordRequested, this, [this](const QString &uuid) {
+            openRecord(uuid);
+            showAndRaise();
+        });
+    }
+    m_drift->show(m_visit.indexNo(), history->drift(), history->decimals(), history->unit());
 }
 
 void RecordWindow::correctShown()

@@ -19,6 +19,7 @@
 #include <QPageSize>
 #include <QWidget>
 
+class DriftWindow;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -108,10 +109,15 @@ private:
     void writeCsv();
     void exportJson();
     void openChosen();
+    void openRecord(const QString &uuid);
+    void agreeInterval();
+    void showDrift();
+    QDate nextDue(const records::Record &r);
     void correctShown();
 
     records::Visit &m_visit;
     records::RecordStore *m_store = nullptr;
+    DriftWindow *m_drift = nullptr;
     bool m_storeComplained = false;
     QString m_serverNote;
     QRect m_kept;
