@@ -387,7 +387,7 @@ private slots:
                  qPrintable(hint));
         QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.02, 0.04, 0.04, 0.06})}), 12, 2, QStringLiteral("kg")).isEmpty());
         QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.03})}), 12, 2, QStringLiteral("kg")).contains(QLatin1String("failed")));
-        QVERIFY(driftCsv(drift, 2).contains("2025-12-01T09:00:00Z," + a2025.uuid.left(8).toUtf8() + ",150.00,0.070,0.075\r\n"));
+        QVERIFY(driftCsv(drift, 2).contains("2025-12-01T09:00:00Z," + a2025.uuid.left(8).toUpper().toUtf8() + ",150.00,0.070,0.075\r\n"));
     }
 
     // The rules at their edges, each worked by hand: |E| = MPE passes; an eccentric position that

@@ -28,7 +28,7 @@ QByteArray driftCsv(const QMap<Micro, QList<DriftPoint>> &drift, int decimals)
     for (auto it = drift.cbegin(); it != drift.cend(); ++it)
         for (const DriftPoint &p : *it)
             out += QStringLiteral("%1,%2,%3,%4,%5\r\n")
-                       .arg(p.visit.toUTC().toString(Qt::ISODate), p.uuid.left(8), formatMass(it.key(), decimals, true),
+                       .arg(p.visit.toUTC().toString(Qt::ISODate), p.uuid.left(8).toUpper(), formatMass(it.key(), decimals, true),
                             formatMass(p.error, decimals + 1, true), formatMass(p.mpe, decimals + 1, true))
                        .toUtf8();
     return out;

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPen>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScatterSeries>
@@ -111,15 +112,24 @@ void DriftWindow::show(const QString &indexNo, const QMap<Micro, QList<DriftPoin
         band->attachAxis(dates);
         band->attachAxis(errors);
     }
+    // A colour of its own for each load (the theme's palette is shared with the bands).
+    static const QColor colours[] = {QColor(31, 119, 180), QColor(255, 127, 14), QColor(44, 160, 44), QColor(214, 39, 40),
+                                     QColor(148, 103, 189), QColor(140, 86, 75), QColor(227, 119, 194), QColor(127, 127, 127),
+                                     QColor(188, 189, 34), QColor(23, 190, 207)};
+    int colour = 0;
     for (auto it = drift.cbegin(); it != drift.cend(); ++it) {
         auto *line = new QLineSeries;
+        QPen pen(colours[colour++ % std::size(colours)]);
+        pen.setWidth(2);
+        line->setPen(pen);
+        line->setMarkerSize(4);
         line->setName(formatMass(it.key(), decimals) + QLatin1Char(' ') + unit);
         line->setPointsVisible(true);
         for (const DriftPoint &p : *it) {
             line->append(double(p.visit.toMSecsSinceEpoch()), double(p.error) / kMicro);
             const int row = table->rowCount();
             table->insertRow(row);
-            const QString cells[] = {p.visit.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")), p.uuid.left(8),
+            const QString cells[] = {p.visit.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")), p.uuid.left(8).toUpper(),
                                      formatMass(it.key(), decimals), formatMass(p.error, decimals + 1), formatMass(p.mpe, decimals + 1),
                                      p.mpe > 0 ? QStringLiteral("%1 %").arg(std::llround(100.0 * std::abs(double(p.error)) / double(p.mpe)))
                                                : QString()};

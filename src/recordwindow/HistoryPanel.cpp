@@ -20,7 +20,7 @@ HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
     due = new QLabel(this);
     due->setWordWrap(true);
     outer->addWidget(due);
-    auto *interval = new QHBoxLayout;
+    auto *interval = new QGridLayout;
     months = new QSpinBox(this);
     months->setRange(0, kMaxIntervalMonths);
     months->setSpecialValueText(QStringLiteral("none"));
@@ -34,9 +34,12 @@ HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
     monthsLabel->setBuddy(months);
     auto *onLabel = new QLabel(QStringLiteral("&agreed on"), this);
     onLabel->setBuddy(agreedOn);
-    for (QWidget *w : std::initializer_list<QWidget *>{monthsLabel, months, onLabel, agreedOn, agree})
-        interval->addWidget(w);
-    interval->addStretch();
+    interval->addWidget(monthsLabel, 0, 0);
+    interval->addWidget(months, 0, 1);
+    interval->addWidget(agree, 0, 2);
+    interval->addWidget(onLabel, 1, 0);
+    interval->addWidget(agreedOn, 1, 1);
+    interval->setColumnStretch(3, 1);
     outer->addLayout(interval);
     agreement = new QLabel(this);
     agreement->setWordWrap(true);
@@ -52,10 +55,12 @@ HistoryPanel::HistoryPanel(QWidget *parent) : QWidget(parent)
     list->setHeaderLabels({QStringLiteral("Opened"), QStringLiteral("Record"), QStringLiteral("Verdict"),
                            QStringLiteral("User"), QStringLiteral("Kept on")});
     list->setRootIsDecorated(false);
-    // The columns fit the panel's width: each as wide as its text, the record's number the rest.
+    list->setMinimumHeight(list->fontMetrics().height() * 5); // the tab's height is the live weight's too
+    // The columns fit the panel's width: each as wide as its text, where the record is kept the
+    // rest (the record's number whole, always).
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    list->header()->setSectionResizeMode(4, QHeaderView::Stretch);
     openRecord = new QPushButton(QStringLiteral("&Open"), this);
     correct = new QPushButton(QStringLiteral("Correc&t"), this);
     showDrift = new QPushButton(QStringLiteral("&Drift..."), this);
@@ -96,6 +101,8 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const 
     hint->hide();
     for (QWidget *w : std::initializer_list<QWidget *>{months, agreedOn, agree, showDrift})
         w->setEnabled(store && !indexNo.isEmpty());
+    due->hide(); // no room taken while they have nothing to say
+    agreement->hide();
     if (!store || indexNo.isEmpty())
         return {};
     try {
@@ -107,12 +114,25 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const 
             item->setText(2, s.closedAt.isValid() ? verdictName(s.verdict) : QStringLiteral("open"));
             item->setText(3, s.userType);
             item->setText(4, s.source);
+            item->setToolTip(4, s.source);
             item->setData(0, Qt::UserRole, s.uuid);
         }
+        // Closed records never change: each is read once a run (a server's may take its time-out).
         QList<Record> visits;
-        for (const RecordSummary &s : calibrations(history))
-            if (const auto loaded = store->load(s.uuid); loaded && loaded->intact)
-                visits << loaded->record;
+        for (const RecordSummary &s : calibrations(history)) {
+            if (!m_loaded.contains(s.uuid)) {
+                std::optional<Record> record;
+                try {
+                    if (const auto loaded = store->load(s.uuid); loaded && loaded->intact)
+                        record = loaded->record;
+                } catch (const StoreError &) {
+                    // not readable now: left out of the drift
+                }
+                m_loaded.insert(s.uuid, record);
+            }
+            if (const std::optional<Record> &record = m_loaded.value(s.uuid))
+                visits << *record;
+        }
         if (!visits.isEmpty()) {
             m_decimals = decimalsOf(visits.first().instrument.d);
             m_unit = visits.first().instrument.pounds ? QStringLiteral("lb") : QStringLiteral("kg");
@@ -160,6 +180,8 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const 
     } catch (const StoreError &e) {
         return e.message;
     }
+    due->setVisible(!due->text().isEmpty());
+    agreement->setVisible(!agreement->text().isEmpty());
     return {};
 }
 

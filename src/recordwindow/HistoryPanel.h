@@ -8,6 +8,7 @@
 #include "RecordStore.h"
 
 #include <QDate>
+#include <QHash>
 #include <QWidget>
 
 class QDateEdit;
@@ -21,6 +22,9 @@ class HistoryPanel : public QWidget
     Q_OBJECT
 public:
     explicit HistoryPanel(QWidget *parent = nullptr);
+    // No more than it needs: the tabs' height is taken from the live weight below them, and the
+    // list grows with what is left.
+    QSize sizeHint() const override { return minimumSizeHint(); }
 
     // The records of a scale from a store, with its due date and drift; "" or why the store could
     // not list them. `today` for the due date's colour.
@@ -53,6 +57,7 @@ signals:
 
 private:
     QMap<records::Micro, QList<records::DriftPoint>> m_drift;
+    QHash<QString, std::optional<records::Record>> m_loaded; // closed records read, by uuid
     int m_decimals = 2;
     QString m_unit = QStringLiteral("kg");
 };
