@@ -196,18 +196,27 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
 
 void ServerLink::sendInstruments(const QList<Instrument> &instruments)
 {
+    QList<QVariantList> rows;
+    for (const Instrument &in : instruments)
+        rows << QVariantList{in.indexNo, QString::fromUtf8(QJsonDocument(in.toJson()).toJson(QJsonDocument::Compact))};
+    writeAll(QStringLiteral("INSERT INTO scale_instruments (index_no, body) VALUES (?, ?) ON CONFLICT (index_no) DO UPDATE "
+                            "SET body = EXCLUDED.body, stored_by = current_user, stored_at = now()"),
+             rows);
+}
+
+void ServerLink::writeAll(const QString &sql, const QList<QVariantList> &rows)
+{
     ensureOpen();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         fail(QStringLiteral("written"), cause(db.lastError()));
-    QSqlQuery upsert(db);
-    upsert.prepare(QStringLiteral("INSERT INTO scale_instruments (index_no, body) VALUES (?, ?) ON CONFLICT (index_no) DO UPDATE "
-                                  "SET body = EXCLUDED.body, stored_by = current_user, stored_at = now()"));
-    for (const Instrument &in : instruments) {
-        upsert.addBindValue(in.indexNo);
-        upsert.addBindValue(QString::fromUtf8(QJsonDocument(in.toJson()).toJson(QJsonDocument::Compact)));
-        if (!upsert.exec()) {
-            const QString why = cause(upsert.lastError());
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const QVariantList &row : rows) {
+        for (const QVariant &value : row)
+            q.addBindValue(value);
+        if (!q.exec()) {
+            const QString why = cause(q.lastError());
             db.rollback();
             fail(QStringLiteral("written"), why);
         }
@@ -243,27 +252,13 @@ QList<Instrument> ServerLink::instruments()
 
 void ServerLink::sendAgreements(const QList<IntervalAgreement> &agreements)
 {
-    ensureOpen();
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        fail(QStringLiteral("written"), cause(db.lastError()));
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO scale_intervals (index_no, months, agreed_on, changed_by, changed_at) "
-                                  "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
-    for (const IntervalAgreement &a : agreements) {
-        insert.addBindValue(a.indexNo);
-        insert.addBindValue(a.months);
-        insert.addBindValue(a.agreedOn.isValid() ? QVariant(a.agreedOn) : QVariant(QMetaType(QMetaType::QDate)));
-        insert.addBindValue(a.changedBy);
-        insert.addBindValue(a.changedAt.toUTC().toString(Qt::ISODateWithMs));
-        if (!insert.exec()) {
-            const QString why = cause(insert.lastError());
-            db.rollback();
-            fail(QStringLiteral("written"), why);
-        }
-    }
-    if (!db.commit())
-        fail(QStringLiteral("written"), cause(db.lastError()));
+    QList<QVariantList> rows;
+    for (const IntervalAgreement &a : agreements)
+        rows << QVariantList{a.indexNo, a.months, a.agreedOn.isValid() ? QVariant(a.agreedOn) : QVariant(QMetaType(QMetaType::QDate)),
+                             a.changedBy, a.changedAt.toUTC().toString(Qt::ISODateWithMs)};
+    writeAll(QStringLiteral("INSERT INTO scale_intervals (index_no, months, agreed_on, changed_by, changed_at) "
+                            "VALUES (?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"),
+             rows);
 }
 
 QList<IntervalAgreement> ServerLink::agreements(const QString &indexNo)

@@ -13,6 +13,7 @@
 #include "ServerAddress.h"
 
 #include <QStringList>
+#include <QVariant>
 
 namespace records {
 
@@ -47,6 +48,8 @@ public:
 
 private:
     void ensureOpen();
+    // Runs `sql` once for each row of values, all in one transaction.
+    void writeAll(const QString &sql, const QList<QVariantList> &rows);
     [[noreturn]] void fail(const QString &doing, const QString &cause) const;
 
     ServerAddress m_address;
