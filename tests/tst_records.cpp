@@ -325,7 +325,12 @@ private slots:
         discarded.verdict = Verdict::Discarded;
         discarded.discardReason = QStringLiteral("wrong weights");
         discarded.sha256 = discarded.computeSha256();
-        for (const Record &r : {a2024, a2025, discarded, visitOn(b, QDate(2024, 12, 16), {0}), visitOn(b, QDate(2025, 12, 17), {0}),
+        const Record b2025 = visitOn(b, QDate(2025, 12, 17), {0});
+        Record corrected = correctionOf(b2025, QDateTime(QDate(2026, 2, 3), QTime(8, 0), Qt::UTC)); // a typo in the customer's name
+        corrected.closedAt = corrected.openedAt.addSecs(60);
+        corrected.verdict = verdictOf(corrected);
+        corrected.sha256 = corrected.computeSha256();
+        for (const Record &r : {a2024, a2025, discarded, visitOn(b, QDate(2024, 12, 16), {0}), b2025, corrected,
                                 visitOn(c, QDate(2026, 1, 10), {0}), visitOn(d, QDate(2024, 1, 1), {0})}) {
             store.save(r);
             store.saveInstrument(r.instrument);
@@ -350,7 +355,7 @@ private slots:
         QCOMPARE(due[0].lastVerdict, Verdict::Pass);
         QCOMPARE(due[0].customer, QStringLiteral("Customer of 1"));
         QCOMPARE(due[1].indexNo, b);
-        QCOMPARE(due[1].due, QDate(2026, 12, 17));
+        QCOMPARE(due[1].due, QDate(2026, 12, 17)); // from the visit, not from its correction in February
         QCOMPARE(dueList(store.history({}), currentAgreements(store.agreements({})), described, today, 9).size(), 1);
         const QString table = dueTable(due, today);
         QVERIFY2(table.contains(QLatin1String("overdue 6 d")) && table.contains(QLatin1String("due in 10 d")), qPrintable(table));
@@ -387,7 +392,7 @@ private slots:
                  qPrintable(hint));
         QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.02, 0.04, 0.04, 0.06})}), 12, 2, QStringLiteral("kg")).isEmpty());
         QVERIFY(intervalHint(driftOf({visitOn(a, QDate(2025, 12, 1), {0, 0, 0.03})}), 12, 2, QStringLiteral("kg")).contains(QLatin1String("failed")));
-        QVERIFY(driftCsv(drift, 2).contains("2025-12-01T09:00:00Z," + a2025.uuid.left(8).toUpper().toUtf8() + ",150.00,0.070,0.075\r\n"));
+        QVERIFY(driftCsv(drift, 2).contains("2025-12-01T09:01:00Z," + a2025.uuid.left(8).toUpper().toUtf8() + ",150.00,0.070,0.075\r\n")); // the first reading of the visit
     }
 
     // The rules at their edges, each worked by hand: |E| = MPE passes; an eccentric position that

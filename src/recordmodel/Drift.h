@@ -13,7 +13,7 @@ namespace records {
 
 struct DriftPoint
 {
-    QDateTime visit; // when the record was opened
+    QDateTime visit; // when the scale was first read on that visit
     QString uuid;
     Micro error = 0; // E as found, weighing up
     Micro mpe = 0;

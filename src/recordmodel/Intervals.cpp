@@ -31,14 +31,25 @@ QHash<QString, IntervalAgreement> currentAgreements(const QList<IntervalAgreemen
 
 QList<RecordSummary> calibrations(const QList<RecordSummary> &history)
 {
+    QHash<QString, const RecordSummary *> byUuid;
     QSet<QString> corrected;
-    for (const RecordSummary &s : history)
+    for (const RecordSummary &s : history) {
+        byUuid.insert(s.uuid, &s);
         if (!s.replaces.isEmpty())
             corrected.insert(s.replaces);
+    }
     QList<RecordSummary> counted;
-    for (const RecordSummary &s : history)
-        if (s.closedAt.isValid() && s.verdict != Verdict::Discarded && !corrected.contains(s.uuid))
-            counted << s;
+    for (const RecordSummary &s : history) {
+        if (!s.closedAt.isValid() || s.verdict == Verdict::Discarded || corrected.contains(s.uuid))
+            continue;
+        RecordSummary visit = s;
+        // A correction is made later; the scale was calibrated when the first revision was opened.
+        const RecordSummary *first = &s;
+        for (int hops = 0; hops < history.size() && !first->replaces.isEmpty() && byUuid.contains(first->replaces); ++hops)
+            first = byUuid.value(first->replaces);
+        visit.openedAt = first->openedAt;
+        counted << visit;
+    }
     std::sort(counted.begin(), counted.end(), [](const RecordSummary &a, const RecordSummary &b) { return a.openedAt > b.openedAt; });
     return counted;
 }

@@ -19,7 +19,7 @@ std::optional<IntervalAgreement> agreementAt(const QList<IntervalAgreement> &agr
 QHash<QString, IntervalAgreement> currentAgreements(const QList<IntervalAgreement> &all);
 
 // The records that count for a scale's history: closed, not discarded, not corrected by a later
-// revision; newest first.
+// revision; newest first, each opened when its first revision was (the day of the calibration).
 QList<RecordSummary> calibrations(const QList<RecordSummary> &history);
 
 struct DueEntry

@@ -99,12 +99,14 @@ void DriftWindow::show(const QString &indexNo, const QMap<Micro, QList<DriftPoin
     std::sort(mpes.begin(), mpes.end(), std::greater<>());
     int shade = 0;
     for (Micro mpe : mpes) {
-        auto *upper = new QLineSeries, *lower = new QLineSeries;
+        auto *band = new QAreaSeries;
+        auto *upper = new QLineSeries(band), *lower = new QLineSeries(band); // the band does not own its edges
         for (qint64 t : {from, to}) {
             upper->append(double(t), double(mpe) / kMicro);
             lower->append(double(t), -double(mpe) / kMicro);
         }
-        auto *band = new QAreaSeries(upper, lower);
+        band->setUpperSeries(upper);
+        band->setLowerSeries(lower);
         band->setName(QStringLiteral("MPE %1 %2").arg(formatMass(mpe, decimals + 1), unit));
         band->setColor(QColor(60, 160, 60, 40 + 25 * shade++));
         band->setBorderColor(QColor(60, 160, 60, 120));
