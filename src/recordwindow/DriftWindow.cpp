@@ -59,8 +59,10 @@ void DriftWindow::show(const QString &indexNo, const QMap<Micro, QList<DriftPoin
     m_decimals = decimals;
     setWindowTitle(QStringLiteral("Drift of %1 as found").arg(indexNo));
     chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis), delete axis;
+    for (QAbstractAxis *axis : chart->axes()) {
+        chart->removeAxis(axis);
+        delete axis;
+    }
     table->setRowCount(0);
 
     QSet<QString> visits;
