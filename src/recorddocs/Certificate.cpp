@@ -1,5 +1,6 @@
 #include "Certificate.h"
 
+#include "Intervals.h"
 #include "PagedDocument.h"
 #include "Uncertainty.h"
 #include "WeightClasses.h"
@@ -288,7 +289,7 @@ void verdictSection(PagedDocument &doc, const Record &r)
 void closingSection(PagedDocument &doc, const Record &r, const QDate &nextDue)
 {
     if (nextDue.isValid()) // ISO/IEC 17025 7.8.4.3: only where the customer agreed an interval
-        doc.paragraph(QStringLiteral("Next calibration due, as agreed with the customer: %1").arg(nextDue.toString(QStringLiteral("yyyy-MM"))));
+        doc.paragraph(QStringLiteral("Next calibration due, as agreed with the customer: %1").arg(dueMonth(nextDue)));
     doc.paragraph(QStringLiteral("The results relate only to the item calibrated."), true);
     doc.paragraph(QStringLiteral("SHA-256 of the record: %1").arg(r.closed() ? r.sha256 : QStringLiteral("-")));
     doc.paragraph(QStringLiteral("Signature: ______________________________   %1   Date: ______________\nEnd of certificate")

@@ -1,21 +1,11 @@
 #include "Certificate.h"
 
+#include "Csv.h"
 #include "Uncertainty.h"
 
 #include <QSaveFile>
 
 namespace records {
-namespace {
-
-QString csvField(const QString &s)
-{
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\r'))
-        && !s.contains(QLatin1Char('\n')))
-        return s;
-    return QLatin1Char('"') + QString(s).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-}
-
-} // namespace
 
 QByteArray readingsCsv(const Record &r)
 {

@@ -1,5 +1,7 @@
 #include "Drift.h"
 
+#include "Intervals.h"
+
 #include <cmath>
 
 namespace records {
@@ -10,16 +12,12 @@ QMap<Micro, QList<DriftPoint>> driftOf(const QList<Record> &records)
     for (const Record &r : records) {
         if (!r.closed() || r.discarded())
             continue;
-        // The visit: when the scale was first read (a correction is opened later).
-        QDateTime visit;
-        for (const Point &p : r.asFound)
-            if (p.reading && (!visit.isValid() || p.reading->at < visit))
-                visit = p.reading->at;
+        const QDateTime visit = visitedAt(r);
         for (const Point &p : r.asFound) {
             if (p.test != Test::Weighing || p.position != QLatin1String("up") || !counts(r, Phase::AsFound, p))
                 continue;
             const PointResult result = resultOf(r, Phase::AsFound, p);
-            drift[p.load] << DriftPoint{visit.isValid() ? visit : r.openedAt, r.uuid, result.error, result.mpe};
+            drift[p.load] << DriftPoint{visit, r.uuid, result.error, result.mpe};
         }
     }
     for (QList<DriftPoint> &points : drift)

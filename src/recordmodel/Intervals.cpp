@@ -1,5 +1,7 @@
 #include "Intervals.h"
 
+#include "Csv.h"
+
 #include <QSet>
 #include <algorithm>
 
@@ -59,12 +61,22 @@ QDate dueAfter(const QDate &last, int months)
     return last.isValid() && months > 0 ? last.addMonths(months) : QDate();
 }
 
+QDateTime visitedAt(const Record &r)
+{
+    QDateTime first;
+    for (Phase phase : {Phase::AsFound, Phase::AsLeft})
+        for (const Point &p : r.points(phase))
+            if (p.reading && (!first.isValid() || p.reading->at < first))
+                first = p.reading->at;
+    return first.isValid() ? first : r.openedAt;
+}
+
 QDate nextDueOf(const Record &r, const QList<IntervalAgreement> &agreements)
 {
     if (!r.closed() || r.discarded())
         return {};
     const auto agreed = agreementAt(agreements, r.closedAt);
-    return agreed ? dueAfter(r.openedAt.toLocalTime().date(), agreed->months) : QDate();
+    return agreed ? dueAfter(visitedAt(r).toLocalTime().date(), agreed->months) : QDate();
 }
 
 QString dueMonth(const QDate &due)
@@ -106,13 +118,6 @@ QString state(const DueEntry &e, const QDate &today)
     return days < 0 ? QStringLiteral("overdue %1 d").arg(-days) : QStringLiteral("due in %1 d").arg(days);
 }
 
-QByteArray csvField(const QString &text)
-{
-    QString t = text;
-    if (t.contains(QLatin1Char(',')) || t.contains(QLatin1Char('"')) || t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\r')))
-        t = QLatin1Char('"') + t.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-    return t.toUtf8();
-}
 } // namespace
 
 QByteArray dueCsv(const QList<DueEntry> &list, const QDate &today)
@@ -121,10 +126,10 @@ QByteArray dueCsv(const QList<DueEntry> &list, const QDate &today)
     for (const DueEntry &e : list) {
         const QString fields[] = {e.indexNo, e.customer, e.location, verdictName(e.lastVerdict),
                                   e.lastCalibrated.toString(Qt::ISODate), e.due.toString(Qt::ISODate), state(e, today)};
-        QByteArrayList line;
+        QStringList line;
         for (const QString &f : fields)
             line << csvField(f);
-        out += line.join(',') + "\r\n";
+        out += line.join(QLatin1Char(',')).toUtf8() + "\r\n";
     }
     return out;
 }

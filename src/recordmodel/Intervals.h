@@ -39,6 +39,9 @@ QList<DueEntry> dueList(const QList<RecordSummary> &history, const QHash<QString
 // "2027-12": the month a calibration of `last` with `months` agreed is due.
 QDate dueAfter(const QDate &last, int months);
 QString dueMonth(const QDate &due);
+// When the scale was first read on the record's visit (a correction is opened later); when it was
+// opened where nothing was read.
+QDateTime visitedAt(const Record &record);
 // The due date a closed record's certificate states: from the agreement in effect when it was
 // closed; invalid (nothing stated) where none was agreed.
 QDate nextDueOf(const Record &record, const QList<IntervalAgreement> &agreements);
