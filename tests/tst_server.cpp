@@ -3,7 +3,9 @@
 // middle of a sending, schemas of other versions, a record changed on the server, no server at
 // all, and the command line reading from the server.
 #include "DriftWindow.h"
+#include "Intervals.h"
 #include "RawDatabase.h"
+#include "RecordSamples.h"
 #include "SampleVisits.h"
 #include "RecordWindow.h"
 #include "ServerLink.h"
@@ -205,13 +207,15 @@ private slots:
         const QDate today = QDate::currentDate();
         const QString a = QStringLiteral("11111111111"), b = QStringLiteral("22222222222"), c = QStringLiteral("33333333333");
         const Record aOld = visitOn(a, today.addYears(-2), {0, 0, 0.01, 0.01, 0.01, 0.01});
-        const Record aLast = visitOn(a, today.addMonths(-12).addDays(-6), {0, 0, 0.01, 0.02, 0.03, 0.07}); // overdue 6 days
+        Record aLast = visitOn(a, today.addMonths(-12).addDays(-6), {0, 0, 0.01, 0.02, 0.03, 0.07}); // overdue 6 days
         const Record bLast = visitOn(b, today.addMonths(-12).addDays(10), {0});                          // due in 10 days
         const Record cLast = visitOn(c, today.addMonths(-1), {0});                                       // 24 months: not due
         const auto agreed = [](const QString &indexNo, int months) {
             return IntervalAgreement{indexNo, months, QDate(2024, 1, 10), QStringLiteral("Anna Berg"),
                                      QDateTime(QDate(2024, 1, 10), QTime(10, 0), Qt::UTC)};
         };
+        aLast.due = dueAtClosing(aLast, {agreed(a, 12)}, aLast.closedAt); // as closing seals it
+        aLast.sha256 = aLast.computeSha256();
         QTemporaryDir dir;
         {
             SyncedStore first(dir.filePath(QStringLiteral("first.sqlite")), serverFor(QStringLiteral("due")));
@@ -262,6 +266,24 @@ private slots:
         out = run({QStringLiteral("--export-recrod"), QStringLiteral("x")}, &status);
         QVERIFY2(status == 2 && out.contains(QLatin1String("Unknown option --export-recrod")) && out.contains(QLatin1String("Usage:")),
                  qPrintable(out));
+        for (const char *days : {"-3", "+3", "3.5", "3661", "1e3"}) { // whatever it looks like
+            out = run({QStringLiteral("--due"), QLatin1String(days)}, &status);
+            QVERIFY2(status == 2 && out.contains(QLatin1String("--due wants a number of days from 0 to 3660")), days);
+        }
+
+        // One record, one certificate: from the server (a computer without it) and from the file.
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/vantor_cal", elsewhere.filePath("vantor_cal")));
+        const QString fromServer = elsewhere.filePath(QStringLiteral("server.pdf")), fromFile = office.filePath(QStringLiteral("file.pdf"));
+        QProcess cli;
+        cli.start(elsewhere.filePath("vantor_cal"), {QStringLiteral("--records-server"), serverFor(QStringLiteral("due")).connectionString(),
+                                                     QStringLiteral("--export-record"), aLast.uuid, QStringLiteral("--pdf"), fromServer});
+        QVERIFY(cli.waitForFinished(60000) && cli.exitCode() == 0);
+        QCOMPARE(run({QStringLiteral("--export-record"), aLast.uuid, QStringLiteral("--pdf"), fromFile}, &status).isEmpty(), false);
+        const QString text = testsupport::pdfText(fromFile);
+        QVERIFY2(status == 0 && text.contains(QStringLiteral("Next calibration due, as agreed with the customer: ") + dueMonth(aLast.due->due)),
+                 qPrintable(text));
+        QCOMPARE(testsupport::pdfText(fromServer), text);
 
         // A third computer shows scale A: due date and drift from what the others sent.
         SyncedStore third(dir.filePath(QStringLiteral("third.sqlite")), serverFor(QStringLiteral("due")));
@@ -333,13 +355,13 @@ private slots:
     {
         Admin admin;
         QVERIFY(admin.exec(QStringLiteral("CREATE DATABASE earlier")) && admin.exec(QStringLiteral("CREATE DATABASE newer")));
+        const Record r = closedRecord(QStringLiteral("44444444444"), 1);
         {
             Admin earlier(QStringLiteral("earlier"));
             const QList<QStringList> steps = ServerLink::schemaSteps();
             for (const QString &sql : steps.first())
                 QVERIFY(earlier.exec(sql));
             QVERIFY(earlier.exec(QStringLiteral("UPDATE vantor_schema SET version = 1")));
-            const Record r = closedRecord(QStringLiteral("44444444444"), 1);
             QVERIFY(earlier.exec(QStringLiteral("INSERT INTO service_records (uuid, index_no, revision, opened_at, closed_at, "
                                                 "user_type, verdict, sha256, body) VALUES ('%1', '%2', 1, now(), now(), '001', "
                                                 "'%3', '%4', '%5')")
@@ -348,6 +370,8 @@ private slots:
         }
         ServerLink link(serverFor(QStringLiteral("earlier")));
         QCOMPARE(link.history(QStringLiteral("44444444444")).size(), 1);
+        QCOMPARE(link.history(QStringLiteral("44444444444")).value(0).calibratedAt, r.asFound[0].reading->at); // from its body
+        QVERIFY(link.load(r.uuid)->intact);
         Admin earlier(QStringLiteral("earlier"));
         QCOMPARE(earlier.value(QStringLiteral("SELECT version FROM vantor_schema")).toInt(), ServerLink::kSchemaVersion);
         QVERIFY(earlier.value(QStringLiteral("SELECT count(sent_from) + 1 FROM service_records")).toInt() == 1);

@@ -125,6 +125,7 @@ int main(int argc, char *argv[])
     record.visitForm->weightSet->setText(QStringLiteral("W-12"));
     record.visitForm->weightClass->setCurrentText(QStringLiteral("M1"));
     record.visitForm->weightCertificate->setText(QStringLiteral("2026-0417"));
+    record.visitForm->weightIssuer->setText(QStringLiteral("Northern Mass Laboratory"));
     record.visitForm->newRecord->click();
     TestsPanel &tests = *record.tests;
     const QString loads = QStringLiteral("0; 1; 25; 50");

@@ -6,6 +6,7 @@
 #include "ServerLink.h"
 
 #include <QFile>
+#include <functional>
 #include <QSaveFile>
 #include <QSet>
 #include <QTextStream>
@@ -131,12 +132,20 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
                 err << QStringLiteral("Record %1 is still open: a certificate is written once it is closed.\n").arg(recordNumber(r));
                 return 1;
             }
-            QDate nextDue;
-            try {
-                nextDue = nextDueOf(r, local.agreements(r.instrument.indexNo));
-            } catch (const StoreError &) {
-                // no agreement to be read: nothing stated
+            // Sealed into records of this version; for earlier ones, the agreements known here and on the server.
+            QList<IntervalAgreement> agreements;
+            const std::function<QList<IntervalAgreement>()> sources[] = {
+                [&] { return local.agreements(r.instrument.indexNo); },
+                [&] { return server ? server->agreements(r.instrument.indexNo) : QList<IntervalAgreement>(); }};
+            for (const auto &source : sources) {
+                try {
+                    if (r.format < 4)
+                        agreements << source();
+                } catch (const StoreError &) {
+                    // no agreement to be read there
+                }
             }
+            const QDate nextDue = nextDueOf(r, agreements);
             if (!writeCertificate(r, pdfPath, &error, paper, nextDue)) {
                 err << error << '\n';
                 return 1;

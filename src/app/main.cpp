@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace {
@@ -123,10 +124,17 @@ Request readCommandLine(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("due"))) {
         request.kind = Request::Due;
         request.csvPath = parser.value(QStringLiteral("csv"));
-        if (const QString days = parser.positionalArguments().value(0); !days.isEmpty()) {
-            bool ok = false;
-            request.dueDays = days.toInt(&ok);
-            if (!ok || request.dueDays < 0 || request.dueDays > 3660) {
+        // DAYS is the word after --due, also where it looks like an option ("-3": the parser would
+        // take it for the window system's and list 30 days); else the first positional argument.
+        const QStringList args = QCoreApplication::arguments();
+        const qsizetype due = args.indexOf(QLatin1String("--due"));
+        const QString days = due >= 0 && due + 1 < args.size() && !args[due + 1].startsWith(QLatin1String("--"))
+                                 ? args[due + 1]
+                                 : parser.positionalArguments().value(0);
+        if (!days.isNull()) {
+            static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+            request.dueDays = digits.match(days).hasMatch() ? days.toInt() : -1;
+            if (request.dueDays < 0 || request.dueDays > 3660) {
                 QTextStream(stderr) << QStringLiteral("--due wants a number of days from 0 to 3660, not \"%1\".\n").arg(days);
                 request.exitCode = 2;
             }

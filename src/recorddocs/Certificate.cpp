@@ -2,6 +2,7 @@
 
 #include "Intervals.h"
 #include "PagedDocument.h"
+#include "PlanChecks.h"
 #include "Uncertainty.h"
 #include "WeightClasses.h"
 
@@ -28,6 +29,12 @@ QString localTime(const QDateTime &t, const char *format = "yyyy-MM-dd HH:mm:ss"
                  .arg(QChar(offset < 0 ? u'-' : u'+'))
                  .arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
                  .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+}
+
+// The local day: 2026-12-07.
+QString localDay(const QDateTime &t)
+{
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")) : QStringLiteral("-");
 }
 
 QString mass(const Record &r, Micro m, int decimals)
@@ -60,10 +67,35 @@ void issuer(PagedDocument &doc, const Record &r)
         doc.pairs(who, true);
     doc.heading(QStringLiteral("Calibration certificate %1").arg(recordNumber(r)), 1);
     QString identity = QStringLiteral("Record %1, revision %2").arg(r.uuid).arg(r.revision);
-    if (!r.replaces.isEmpty())
+    if (!r.replaces.isEmpty() && r.format < 4)
         identity += QStringLiteral(", replacing record %1").arg(r.replaces);
     doc.paragraph(identity + QStringLiteral("; date of issue: ")
-                  + (r.closed() ? localTime(r.closedAt, "yyyy-MM-dd") : QStringLiteral("not issued, the record is open")));
+                  + (r.closed() ? localDay(r.closedAt) : QStringLiteral("not issued, the record is open")));
+    if (!r.replaces.isEmpty() && r.format >= 4) // ISO/IEC 17025 7.8.8: the certificate replaced, and why
+        doc.paragraph(QStringLiteral("This certificate replaces certificate %1 (record %2), corrected on %3: %4")
+                          .arg(recordNumber(r.replaces, r.revision - 1), r.replaces, localDay(r.openedAt),
+                               r.correctionReason.isEmpty() ? QStringLiteral("no reason was given") : r.correctionReason),
+                      true);
+}
+
+// The day(s) the scale was read: "2026-12-07", or "2026-12-07 to 2026-12-08".
+QString calibrationDates(const Record &r)
+{
+    const QDateTime first = firstReadAt(r), last = lastReadAt(r);
+    if (!first.isValid())
+        return QStringLiteral("no reading taken");
+    const QString from = localDay(first), to = localDay(last);
+    return from == to ? from : QStringLiteral("%1 to %2").arg(from, to);
+}
+
+// ISO/IEC 17025 7.8.2.1 / ILAC P14: how the results reach the SI.
+QString traceability(const ReferenceWeights &w)
+{
+    if (w.certificate.trimmed().isEmpty())
+        return QStringLiteral("not shown: the reference weights' calibration certificate was not recorded.");
+    return QStringLiteral("to the SI through the reference weights (set %1, OIML R 111 class %2), calibrated under certificate %3 %4.")
+        .arg(w.setId.isEmpty() ? QStringLiteral("not named") : w.setId, w.weightClass, w.certificate,
+             w.issuedBy.trimmed().isEmpty() ? QStringLiteral("(its issuer not recorded)") : QStringLiteral("issued by ") + w.issuedBy);
 }
 
 void instrumentAndVisit(PagedDocument &doc, const Record &r)
@@ -82,7 +114,7 @@ void instrumentAndVisit(PagedDocument &doc, const Record &r)
     doc.heading(QStringLiteral("Calibration"));
     QList<std::pair<QString, QString>> visit = {
         {QStringLiteral("Place"), r.place.isEmpty() ? in.location : r.place},
-        {QStringLiteral("Opened, closed"), localTime(r.openedAt) + QStringLiteral(", ") + localTime(r.closedAt)},
+        {QStringLiteral("Date of calibration"), calibrationDates(r)},
         {QStringLiteral("Technician"), (r.technician.isEmpty() ? QStringLiteral("(not named)") : r.technician)
                                            + QStringLiteral(", user type %1 at the scale").arg(r.userType)},
         {QStringLiteral("Method"), r.format < 2 ? QStringLiteral("OIML R 76-1 tests") : kMethod},
@@ -90,8 +122,10 @@ void instrumentAndVisit(PagedDocument &doc, const Record &r)
          QStringLiteral("set %1, OIML R 111 class %2, certificate %3").arg(r.weights.setId, r.weights.weightClass, r.weights.certificate)},
         {QStringLiteral("MPE limits"), r.inService ? QStringLiteral("in service (twice those of initial verification)")
                                                    : QStringLiteral("initial verification")},
-        {QStringLiteral("Decision rule"), acceptanceName(r.acceptance)},
+        {QStringLiteral("Decision rule"), acceptanceName(r)},
     };
+    if (r.format >= 4)
+        visit.insert(5, {QStringLiteral("Traceability"), traceability(r.weights)});
     if (r.format >= 2)
         visit.insert(3, {QStringLiteral("Temperature"), QStringLiteral("%1 at the start, %2 at the end")
                                                             .arg(celsius(r.temperatureStart), celsius(r.temperatureEnd))});
@@ -120,9 +154,10 @@ void testTable(PagedDocument &doc, const Record &r, Phase phase, Test test)
         } else if (counts(r, phase, p)) {
             const auto u = expandedUncertainty(r, phase, p);
             const auto k = coverageOf(r, phase, p);
+            const PrintedResult printed = printedResult(r, res.error, u);
             rows << QStringList{p.position, formatMass(p.load, loadDecimals), formatMass(p.reading->indication, decimals),
-                                formatMass(res.error, decimals), u ? formatUncertainty(*u, decimals) : QStringLiteral("-"),
-                                formatMass(res.mpe, decimals), resultText(r, phase, p)};
+                                printed.error, u ? printed.u : QStringLiteral("-"), formatMass(res.mpe, decimals),
+                                resultText(r, phase, p)};
             if (r.format >= 3)
                 rows.last().insert(5, k ? QString::number(*k, 'f', 2) : QStringLiteral("-"));
         }
@@ -244,6 +279,11 @@ void deviationsSection(PagedDocument &doc, const Record &r)
         doc.paragraph(QStringLiteral("In the uncertainty, in place of tests not made:"), true);
         doc.paragraph(r.uncertaintyNotes.join(QLatin1Char('\n')));
     }
+    if (const QStringList cautions = certificateCautions(r); !cautions.isEmpty()) {
+        any = true;
+        doc.paragraph(QStringLiteral("Cautions:"), true);
+        doc.paragraph(cautions.join(QLatin1Char('\n')));
+    }
     if (!any)
         doc.paragraph(QStringLiteral("None."));
 }
@@ -254,6 +294,15 @@ void uncertaintySection(PagedDocument &doc, const Record &r)
     if (r.format < 2)
         return doc.paragraph(QStringLiteral("No measurement uncertainty was recorded for this record (written by version 1.1 "
                                             "of the console)."));
+    if (r.format >= 4)
+        return doc.paragraph(QStringLiteral(
+            "U = k u per EURAMET cg-18 (about 95 %), k = t95.45(nu_eff) by Welch-Satterthwaite (n - 1 degrees of freedom "
+            "for n repeatability readings, a range's for s from the requirement, the other terms exact bounds), from this "
+            "visit's own tests, else the scale's last ones: rounding at zero and at the load (d / (2 sqrt 3) each), "
+            "repeatability (s), eccentricity (the largest difference from the centre, per unit of load), the reference "
+            "weights (sum of MPE / sqrt 3 of the OIML R 111 weights making up the load) and air buoyancy; drift covered by "
+            "the class; convection negligible. U to two significant digits, rounded up where rounding would lower it by "
+            "more than 5 % (EA-4/02), E to the same place; decisions use both unrounded."));
     if (r.format >= 3)
         return doc.paragraph(QStringLiteral(
             "U = k u per EURAMET cg-18 (about 95 %): k is Student's t95.45 at the effective degrees of freedom "

@@ -21,21 +21,24 @@ QByteArray readingsCsv(const Record &r)
                 Point held = p;
                 held.reading = reading;
                 const auto u = reading ? expandedUncertainty(r, phase, held) : std::nullopt;
+                const PrintedResult printed = printedResult(r, res.error, u, true);
                 const Micro magnitude = res.error < 0 ? -res.error : res.error;
                 const auto mass = [&](Micro m) { return reading ? formatMass(m, decimals, true) : QString(); };
                 const QStringList fields = {
                     recordNumber(r), QString::number(r.revision), r.instrument.indexNo,
                     phase == Phase::AsFound ? QStringLiteral("as found") : QStringLiteral("as left"),
                     testName(p.test).toLower(), p.position, formatMass(p.load, loadDecimals, true),
-                    mass(reading ? reading->indication : 0), mass(res.error), formatMass(res.mpe, decimals, true),
+                    mass(reading ? reading->indication : 0), reading ? printed.error : QString(), formatMass(res.mpe, decimals, true),
                     reading ? (magnitude <= res.mpe && (r.format < 2 || !reading->unstable) ? QStringLiteral("pass") : QStringLiteral("fail")) : QString(),
                     reading ? (reading->unstable ? QStringLiteral("yes") : QStringLiteral("no")) : QString(),
                     reading ? reading->at.toUTC().toString(Qt::ISODateWithMs) : QString(), unitName(r.instrument.pounds),
                     reading && reading->reports > 0 ? formatMass(reading->mean, 6, true) : QString(),
                     reading && reading->reports > 0 ? formatMass(reading->spread, decimals, true) : QString(),
                     reading && reading->reports > 0 ? QString::number(reading->reports) : QString(), status,
-                    reading ? reading->by : QString(), u ? formatUncertainty(*u, decimals, true) : QString(),
-                    r.acceptance == Acceptance::Guarded ? QStringLiteral("guarded") : QStringLiteral("simple"),
+                    reading ? reading->by : QString(), printed.u,
+                    r.acceptance == Acceptance::Guarded     ? QStringLiteral("guarded")
+                    : r.acceptance == Acceptance::NonBinary ? QStringLiteral("nonbinary")
+                                                            : QStringLiteral("simple"),
                     reading ? resultWord(res).toLower() : QString(),
                     reading ? (reading->automatic ? QStringLiteral("auto") : QStringLiteral("key")) : QString()};
                 QStringList quoted;

@@ -37,7 +37,7 @@ QList<RecordSummary> calibrations(const QList<RecordSummary> &history)
     QSet<QString> corrected;
     for (const RecordSummary &s : history) {
         byUuid.insert(s.uuid, &s);
-        if (!s.replaces.isEmpty())
+        if (!s.replaces.isEmpty() && s.closedAt.isValid() && s.verdict != Verdict::Discarded)
             corrected.insert(s.replaces);
     }
     QList<RecordSummary> counted;
@@ -45,15 +45,23 @@ QList<RecordSummary> calibrations(const QList<RecordSummary> &history)
         if (!s.closedAt.isValid() || s.verdict == Verdict::Discarded || corrected.contains(s.uuid))
             continue;
         RecordSummary visit = s;
-        // A correction is made later; the scale was calibrated when the first revision was opened.
+        // A correction is made later; the scale was calibrated when the first revision was read.
         const RecordSummary *first = &s;
         for (int hops = 0; hops < history.size() && !first->replaces.isEmpty() && byUuid.contains(first->replaces); ++hops)
             first = byUuid.value(first->replaces);
-        visit.openedAt = first->openedAt;
+        visit.calibratedAt = first->calibratedAt.isValid() ? first->calibratedAt
+                             : s.calibratedAt.isValid()    ? s.calibratedAt
+                                                           : first->openedAt;
         counted << visit;
     }
-    std::sort(counted.begin(), counted.end(), [](const RecordSummary &a, const RecordSummary &b) { return a.openedAt > b.openedAt; });
+    std::sort(counted.begin(), counted.end(),
+              [](const RecordSummary &a, const RecordSummary &b) { return a.calibratedAt > b.calibratedAt; });
     return counted;
+}
+
+QDate calibrationDay(const RecordSummary &s)
+{
+    return (s.calibratedAt.isValid() ? s.calibratedAt : s.openedAt).toLocalTime().date();
 }
 
 QDate dueAfter(const QDate &last, int months)
@@ -61,22 +69,56 @@ QDate dueAfter(const QDate &last, int months)
     return last.isValid() && months > 0 ? last.addMonths(months) : QDate();
 }
 
-QDateTime visitedAt(const Record &r)
+namespace {
+// The earliest (or latest) time a point's reading was taken; invalid where none was.
+QDateTime readingTime(const Record &r, bool last)
 {
-    QDateTime first;
+    QDateTime found;
     for (Phase phase : {Phase::AsFound, Phase::AsLeft})
         for (const Point &p : r.points(phase))
-            if (p.reading && (!first.isValid() || p.reading->at < first))
-                first = p.reading->at;
+            if (p.reading && p.reading->at.isValid() && (!found.isValid() || (last ? p.reading->at > found : p.reading->at < found)))
+                found = p.reading->at;
+    return found;
+}
+} // namespace
+
+QDateTime firstReadAt(const Record &r)
+{
+    return readingTime(r, false);
+}
+
+QDateTime visitedAt(const Record &r)
+{
+    const QDateTime first = firstReadAt(r);
     return first.isValid() ? first : r.openedAt;
+}
+
+QDateTime lastReadAt(const Record &r)
+{
+    return readingTime(r, true);
+}
+
+QDate calibrationDay(const Record &r)
+{
+    return visitedAt(r).toLocalTime().date();
 }
 
 QDate nextDueOf(const Record &r, const QList<IntervalAgreement> &agreements)
 {
     if (!r.closed() || r.discarded())
         return {};
+    if (r.format >= 4)
+        return r.due ? r.due->due : QDate();
     const auto agreed = agreementAt(agreements, r.closedAt);
-    return agreed ? dueAfter(visitedAt(r).toLocalTime().date(), agreed->months) : QDate();
+    return agreed ? dueAfter(calibrationDay(r), agreed->months) : QDate();
+}
+
+std::optional<SealedDue> dueAtClosing(const Record &r, const QList<IntervalAgreement> &agreements, const QDateTime &closing)
+{
+    const auto agreed = agreementAt(agreements, closing);
+    if (!agreed)
+        return std::nullopt;
+    return SealedDue{agreed->months, agreed->agreedOn, agreed->changedBy, dueAfter(calibrationDay(r), agreed->months)};
 }
 
 QString dueMonth(const QDate &due)
@@ -98,7 +140,7 @@ QList<DueEntry> dueList(const QList<RecordSummary> &history, const QHash<QString
         const auto agreed = agreements.find(it.key());
         if (agreed == agreements.end() || agreed->months <= 0)
             continue;
-        const QDate calibrated = it->openedAt.toLocalTime().date();
+        const QDate calibrated = calibrationDay(*it);
         const QDate due = dueAfter(calibrated, agreed->months);
         if (due > horizon)
             continue;

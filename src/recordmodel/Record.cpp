@@ -10,15 +10,15 @@ namespace records {
 namespace {
 
 const QString kVerdicts[] = {QString(), QStringLiteral("PASS"), QStringLiteral("ADJUSTED"), QStringLiteral("FAIL"),
-                             QStringLiteral("DISCARDED"), QStringLiteral("CONFORMITY NOT STATED")};
+                             QStringLiteral("DISCARDED"), QStringLiteral("CONFORMITY NOT STATED"),
+                             QStringLiteral("CONDITIONAL PASS"), QStringLiteral("CONDITIONAL FAIL")};
 
-int undecidedReadings(const Record &r, Phase phase)
+// Counted readings of a phase with this outcome.
+int readingsWith(const Record &r, Phase phase, Outcome outcome)
 {
-    if (r.format < 3 || r.acceptance != Acceptance::Guarded)
-        return 0; // only guarded acceptance leaves a reading undecided
     int n = 0;
     for (const Point &p : r.points(phase))
-        n += counts(r, phase, p) && resultOf(r, phase, p).undecided ? 1 : 0;
+        n += counts(r, phase, p) && resultOf(r, phase, p).outcome == outcome ? 1 : 0;
     return n;
 }
 
@@ -61,16 +61,18 @@ Record newRecord(const Instrument &instrument, const QString &userType, bool inS
     return r;
 }
 
-Record correctionOf(const Record &closed, const QDateTime &now)
+Record correctionOf(const Record &closed, const QDateTime &now, const QString &reason)
 {
     Record r = closed;
     r.format = kRecordFormat; // a correction is made, and judged, by today's rules
     r.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     r.revision = closed.revision + 1;
     r.replaces = closed.uuid;
+    r.correctionReason = reason.simplified();
     r.openedAt = now.toUTC();
     r.closedAt = QDateTime();
     r.verdict = Verdict::None;
+    r.due.reset();
     r.sha256.clear();
     return r;
 }
@@ -144,29 +146,48 @@ PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading
     PointResult out;
     out.error = reading.indication - p.load;
     out.mpe = mpe(r.instrument, p.load, r.inService);
-    Micro guard = 0;
-    if (r.acceptance == Acceptance::Guarded) {
+    const Micro e = magnitude(out.error);
+    if (r.format >= 2 && reading.unstable) {
+        out.outcome = Outcome::Fail;
+        return out;
+    }
+    Micro w = 0; // the guard band: U before rounding
+    if (r.acceptance != Acceptance::Simple) {
         Point alone = p;
         alone.reading = reading;
-        guard = expandedUncertainty(r, phase, alone).value_or(0);
+        w = expandedUncertainty(r, phase, alone).value_or(0);
     }
-    out.pass = magnitude(out.error) + guard <= out.mpe && (r.format < 2 || !reading.unstable);
-    out.undecided = r.format >= 3 && r.acceptance == Acceptance::Guarded && guard >= out.mpe && !reading.unstable
-                    && magnitude(out.error) <= out.mpe; // beyond the MPE as measured, it fails all the same
-    out.pass = out.pass && !out.undecided;
+    switch (r.acceptance) {
+    case Acceptance::Simple:
+        out.outcome = e <= out.mpe ? Outcome::Pass : Outcome::Fail;
+        break;
+    case Acceptance::Guarded:
+        out.outcome = e + w <= out.mpe ? Outcome::Pass : Outcome::Fail;
+        if (r.format == 3 && w >= out.mpe && e <= out.mpe) // the guard band of format 3 left it unstated
+            out.outcome = Outcome::NotStated;
+        break;
+    case Acceptance::NonBinary:
+        out.outcome = e + w <= out.mpe ? Outcome::Pass
+                      : e <= out.mpe   ? Outcome::ConditionalPass
+                      : e <= out.mpe + w ? Outcome::ConditionalFail
+                                         : Outcome::Fail;
+        break;
+    }
     return out;
 }
 
 QString resultWord(const PointResult &result)
 {
-    return result.undecided ? QStringLiteral("cannot be stated") : result.pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
+    static const QString words[] = {QStringLiteral("pass"), QStringLiteral("conditional pass"), QStringLiteral("cannot be stated"),
+                                     QStringLiteral("conditional FAIL"), QStringLiteral("FAIL")};
+    return words[int(result.outcome)];
 }
 
 PointResult resultOf(const Record &r, Phase phase, const Point &p)
 {
     if (p.reading)
         return resultOf(r, phase, p, *p.reading);
-    return {0, mpe(r.instrument, p.load, r.inService), false};
+    return {0, mpe(r.instrument, p.load, r.inService), Outcome::Fail};
 }
 
 std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase)
@@ -189,21 +210,30 @@ std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase)
     return out;
 }
 
-bool phasePasses(const Record &r, Phase phase, bool *tested)
+Outcome phaseOutcome(const Record &r, Phase phase, bool *tested)
 {
-    bool any = false, pass = true;
+    bool any = false;
+    Outcome worst = Outcome::Pass;
     for (const Point &p : r.points(phase)) {
         if (!counts(r, phase, p))
             continue;
         any = true;
-        const PointResult res = resultOf(r, phase, p);
-        pass = pass && (res.pass || res.undecided);
+        worst = std::max(worst, resultOf(r, phase, p).outcome);
     }
-    if (const auto rep = repeatabilityOf(r, phase))
-        pass = pass && rep->pass;
+    if (const auto rep = repeatabilityOf(r, phase); rep && !rep->pass)
+        worst = Outcome::Fail;
     if (tested)
         *tested = any;
-    return any && pass;
+    return worst;
+}
+
+bool phasePasses(const Record &r, Phase phase, bool *tested)
+{
+    bool any = false;
+    const Outcome worst = phaseOutcome(r, phase, &any);
+    if (tested)
+        *tested = any;
+    return any && worst != Outcome::Fail && worst != Outcome::ConditionalFail;
 }
 
 bool adjusted(const Record &r)
@@ -223,26 +253,24 @@ Verdict verdictOf(const Record &r)
     bool foundTested = false;
     const bool found = phasePasses(r, Phase::AsFound, &foundTested);
     const Phase deciding = decidingPhase(r);
-    if (!(deciding == Phase::AsFound ? found : phasePasses(r, Phase::AsLeft)))
+    bool tested = false;
+    switch (phaseOutcome(r, deciding, &tested)) {
+    case Outcome::Fail: return Verdict::Fail;
+    case Outcome::ConditionalFail: return Verdict::ConditionalFail;
+    case Outcome::NotStated: return tested ? Verdict::NotStated : Verdict::Fail;
+    case Outcome::ConditionalPass: return tested ? Verdict::ConditionalPass : Verdict::Fail;
+    case Outcome::Pass: break;
+    }
+    if (!tested)
         return Verdict::Fail;
-    if (undecidedReadings(r, deciding) > 0)
-        return Verdict::NotStated;
     return adjusted(r) || (foundTested && !found) ? Verdict::Adjusted : Verdict::Pass;
 }
 
-QString decisionRule(const Record &r)
+namespace {
+
+// The words of formats 2 and 3, as their records were sealed with them.
+QString earlierDecisionRule(const Record &r, const QString &limits)
 {
-    const QString limits = r.inService ? QStringLiteral("instruments in service (twice the initial values)")
-                                       : QStringLiteral("initial verification");
-    if (r.format < 2) // the words of format 1, as its records were sealed with them
-        return QStringLiteral(
-                   "A reading passes when its error E = indication - load is within the maximum permissible "
-                   "error at its load, |E| <= MPE; repeatability passes when the spread of its readings is "
-                   "within the MPE at its load. MPE of accuracy class %1 for %2 (OIML R 76-1). Simple "
-                   "acceptance: the uncertainty of the calibration is not deducted from the MPE. PASS: as found "
-                   "passes and nothing was adjusted. ADJUSTED: as left passes after an adjustment or a failed "
-                   "as found. FAIL: as left fails.")
-            .arg(className(r.instrument.accuracy), limits);
     const QString acceptance =
         r.acceptance == Acceptance::Guarded
             ? (r.format >= 3 ? QStringLiteral("Guarded acceptance (ILAC-G8, guard band w = U): a reading passes when |E| + U <= MPE "
@@ -260,21 +288,82 @@ QString decisionRule(const Record &r)
         .arg(className(r.instrument.accuracy), limits, acceptance);
 }
 
-QString acceptanceName(Acceptance a)
+} // namespace
+
+QString decisionRule(const Record &r)
 {
-    return a == Acceptance::Guarded ? QStringLiteral("guarded acceptance") : QStringLiteral("simple acceptance");
+    const QString limits = r.inService ? QStringLiteral("instruments in service (twice the initial values)")
+                                       : QStringLiteral("initial verification");
+    if (r.format < 2) // the words of format 1, as its records were sealed with them
+        return QStringLiteral(
+                   "A reading passes when its error E = indication - load is within the maximum permissible "
+                   "error at its load, |E| <= MPE; repeatability passes when the spread of its readings is "
+                   "within the MPE at its load. MPE of accuracy class %1 for %2 (OIML R 76-1). Simple "
+                   "acceptance: the uncertainty of the calibration is not deducted from the MPE. PASS: as found "
+                   "passes and nothing was adjusted. ADJUSTED: as left passes after an adjustment or a failed "
+                   "as found. FAIL: as left fails.")
+            .arg(className(r.instrument.accuracy), limits);
+    if (r.format < 4)
+        return earlierDecisionRule(r, limits);
+    QString rule;
+    switch (r.acceptance) {
+    case Acceptance::Simple:
+        rule = QStringLiteral("Simple acceptance (ILAC-G8:2019, 4.2.1; w = 0): pass when |E| <= MPE, else fail.");
+        break;
+    case Acceptance::Guarded:
+        rule = QStringLiteral("Guarded acceptance, binary statement (ILAC-G8:2019, 4.2.2; w = U): pass when |E| <= MPE - U, else "
+                              "fail.");
+        break;
+    case Acceptance::NonBinary:
+        rule = QStringLiteral("Guarded acceptance, non-binary statement (ILAC-G8:2019, 4.2.3; w = U): pass when |E| <= MPE - U; "
+                              "conditional pass when |E| <= MPE; conditional fail when |E| <= MPE + U; else fail.");
+        break;
+    }
+    if (r.acceptance != Acceptance::Simple)
+        rule += QStringLiteral(" U is taken before rounding.");
+    return QStringLiteral(
+               "%3 E = indication - load; MPE of class %1 for %2 (OIML R 76-1). Unstable readings fail; repeatability "
+               "fails when its spread exceeds the MPE; as-left readings before a later adjustment and points not "
+               "performed do not count. Verdict: the worst result of the deciding phase (as left once adjusted or "
+               "tested, else as found); where all pass, ADJUSTED after an adjustment or a failing as found, else PASS.")
+        .arg(className(r.instrument.accuracy), limits, rule);
+}
+
+QString acceptanceName(Acceptance a, int format)
+{
+    if (format < 4)
+        return a == Acceptance::Guarded ? QStringLiteral("guarded acceptance") : QStringLiteral("simple acceptance");
+    switch (a) {
+    case Acceptance::Simple: return QStringLiteral("simple acceptance (ILAC-G8:2019, 4.2.1)");
+    case Acceptance::Guarded: return QStringLiteral("guarded acceptance, binary (ILAC-G8:2019, 4.2.2, w = U)");
+    case Acceptance::NonBinary: return QStringLiteral("guarded acceptance, non-binary (ILAC-G8:2019, 4.2.3, w = U)");
+    }
+    return {};
+}
+
+QString acceptanceName(const Record &r)
+{
+    return acceptanceName(r.acceptance, r.format);
 }
 
 QString conformity(const Record &r, Phase phase)
 {
     bool tested = false;
-    const bool passes = phasePasses(r, phase, &tested);
-    if (!tested || !passes)
-        return !tested ? QStringLiteral("not tested") : QStringLiteral("no");
-    const int undecided = undecidedReadings(r, phase);
+    const Outcome worst = phaseOutcome(r, phase, &tested);
+    if (!tested)
+        return QStringLiteral("not tested");
     const int readings = int(std::count_if(r.points(phase).begin(), r.points(phase).end(), [&](const Point &p) { return counts(r, phase, p); }));
-    return undecided == 0 ? QStringLiteral("yes")
-                          : QStringLiteral("cannot be stated at %1 of %2 readings (U >= MPE)").arg(undecided).arg(readings);
+    switch (worst) {
+    case Outcome::Pass: return QStringLiteral("yes");
+    case Outcome::Fail: return QStringLiteral("no");
+    case Outcome::NotStated:
+        return QStringLiteral("cannot be stated at %1 of %2 readings (U >= MPE)").arg(readingsWith(r, phase, worst)).arg(readings);
+    case Outcome::ConditionalPass:
+        return QStringLiteral("conditional pass at %1 of %2 readings (|E| <= MPE < |E| + U)").arg(readingsWith(r, phase, worst)).arg(readings);
+    case Outcome::ConditionalFail:
+        return QStringLiteral("conditional fail at %1 of %2 readings (MPE < |E| <= MPE + U)").arg(readingsWith(r, phase, worst)).arg(readings);
+    }
+    return {};
 }
 
 QString pointName(const Record &r, const Point &p)
@@ -326,6 +415,8 @@ QString closeRefusal(const Record &r)
             who << QStringLiteral("the provider's name ([Provider] Name in vantor_cal.ini)");
         if (r.instrument.customer.trimmed().isEmpty())
             who << QStringLiteral("the customer (Instrument tab)");
+        if (r.format >= 4 && r.provider.address.trimmed().isEmpty())
+            who << QStringLiteral("the provider's address ([Provider] Address in vantor_cal.ini)");
         if (r.technician.trimmed().isEmpty())
             who << QStringLiteral("the technician's name (Visit tab, Calibrated by)");
         if (!who.isEmpty())

@@ -11,6 +11,7 @@
 // still holds, and judged by the rules they were made with.
 
 #include "Instrument.h"
+#include "PriorTests.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -22,15 +23,24 @@ namespace records {
 enum class Phase { AsFound, AsLeft };
 enum class Test { Weighing, Repeatability, Eccentricity };
 // NotStated (format 3, guarded acceptance): no reading of the deciding phase fails, and at one
-// or more the uncertainty leaves conformity unstated (ILAC-G8).
-enum class Verdict { None, Pass, Adjusted, Fail, Discarded, NotStated };
-// The decision rule (ILAC-G8): simple acceptance, |E| <= MPE; guarded acceptance, |E| + U <= MPE.
-enum class Acceptance { Simple, Guarded };
+// or more the uncertainty leaves conformity unstated. ConditionalPass and ConditionalFail (format
+// 4, ILAC-G8:2019 4.2.3): the deciding phase's worst reading.
+enum class Verdict { None, Pass, Adjusted, Fail, Discarded, NotStated, ConditionalPass, ConditionalFail };
+// The decision rule, as ILAC-G8:2019 states them (format 4): simple acceptance (4.2.1, w = 0);
+// guarded acceptance with a binary statement (4.2.2, w = U: pass within MPE - U, else fail); and
+// with a non-binary statement (4.2.3, w = U: pass, conditional pass, conditional fail, fail).
+// Records of format 2 and 3 know Simple and Guarded, and keep the meaning they were made with.
+enum class Acceptance { Simple, Guarded, NonBinary };
+// What a reading's error says under the record's rule, the better first.
+enum class Outcome { Pass, ConditionalPass, NotStated, ConditionalFail, Fail };
 
-// Format 3: U with its coverage factor from the effective degrees of freedom, stand-ins that
-// cannot understate, the reference weights' coarser class, guarded acceptance that can say it
-// cannot decide; format 2 (version 1.2) and 1 (version 1.1) are read and judged as they were.
-inline constexpr int kRecordFormat = 3;
+// Format 4: the decision rules of ILAC-G8:2019; stand-ins from the scale's own history, or with
+// the degrees of freedom of a range; the due date sealed at closing; a correction's reason; who
+// issued the weights' certificate. Format 3 (versions 1.3, 1.4): U with its coverage factor from
+// the effective degrees of freedom, the reference weights' coarser class, guarded acceptance that
+// can say it cannot decide; format 2 (version 1.2) and 1 (version 1.1) are read and judged as they
+// were.
+inline constexpr int kRecordFormat = 4;
 
 struct Reading
 {
@@ -91,6 +101,18 @@ struct ReferenceWeights
     QString setId;
     QString weightClass; // an OIML R 111 class: E1 ... M3
     QString certificate;
+    QString issuedBy{}; // who calibrated them and issued the certificate (format 4)
+};
+
+// The interval agreed with the customer that was in effect when a record closed, and the due date
+// it gives, sealed into the record (format 4) so that every copy of it states the same.
+struct SealedDue
+{
+    int months = 0;
+    QDate agreedOn;
+    QString enteredBy;
+    QDate due;
+    bool operator==(const SealedDue &) const = default;
 };
 
 // Who issues the certificate: the laboratory or service company, as the settings describe it.
@@ -110,6 +132,7 @@ struct Record
     QString uuid;     // made on this computer; the record's identity everywhere
     int revision = 1;
     QString replaces; // uuid of the revision this one corrects, or empty
+    QString correctionReason; // why it corrects that revision (format 4)
     Instrument instrument;
     QString userType; // the technician's user type at the login: "001" or "002"
     bool inService = false; // MPE in service (twice those of initial verification)
@@ -121,6 +144,8 @@ struct Record
     std::optional<Micro> temperatureStart; // degrees Celsius, in millionths
     std::optional<Micro> temperatureEnd;
     QStringList uncertaintyNotes;     // what stood in for missing tests, sealed when closed
+    PriorTests priorTests;            // the scale's own earlier tests, to stand in for missing ones (format 4)
+    std::optional<SealedDue> due;     // sealed when closed (format 4); none without an agreed interval
     QDateTime openedAt;
     QDateTime closedAt; // invalid while open; the time of discarding for a discarded record
     QList<Point> asFound;
@@ -165,8 +190,8 @@ std::optional<RecordId> parseRecordId(const QString &text);
 
 // A new open record of an instrument, with the default tests in both phases.
 Record newRecord(const Instrument &instrument, const QString &userType, bool inService, const QDateTime &now);
-// The revision that corrects a closed record: open, its contents copied, revision + 1.
-Record correctionOf(const Record &closed, const QDateTime &now);
+// The revision that corrects a closed record: open, its contents copied, revision + 1, with why.
+Record correctionOf(const Record &closed, const QDateTime &now, const QString &reason = {});
 
 // Short number for people and certificates: the uuid's first 8 hex digits, "-r<n>" from revision 2.
 QString recordNumber(const Record &r);
@@ -192,16 +217,21 @@ struct PointResult
 {
     Micro error = 0; // E = indication - load
     Micro mpe = 0;
-    bool pass = false; // within the MPE, and stable (format 1: stability not asked)
-    bool undecided = false; // guarded acceptance, format 3: U >= MPE, conformity cannot be stated
+    Outcome outcome = Outcome::Fail;
+    bool fails() const { return outcome == Outcome::Fail || outcome == Outcome::ConditionalFail; }
 };
-// pass: stable, and |E| within the MPE (|E| + U under guarded acceptance). Under guarded
-// acceptance a stable reading whose U is the MPE or more (format 3) is neither: ILAC-G8's guard
-// band leaves nothing to accept there, and the record says conformity cannot be stated.
+// A reading taken while unstable fails (format 1: stability not asked). Else, with w = U (before
+// rounding) under the guarded rules:
+//   simple acceptance: pass where |E| <= MPE, else fail;
+//   guarded, binary (format 4): pass where |E| <= MPE - w, else fail;
+//   guarded, non-binary: pass where |E| <= MPE - w, conditional pass where |E| <= MPE, conditional
+//   fail where |E| <= MPE + w, else fail;
+//   guarded, format 3: fail where |E| + U > MPE except where U >= MPE and |E| <= MPE, which is
+//   "cannot be stated"; format 2: pass where |E| + U <= MPE, else fail.
 PointResult resultOf(const Record &r, Phase phase, const Point &p); // the point's own reading, if any
-// "pass", "FAIL" or "cannot be stated".
-QString resultWord(const PointResult &result);
 PointResult resultOf(const Record &r, Phase phase, const Point &p, const Reading &reading); // another one it held
+// "pass", "conditional pass", "cannot be stated", "conditional FAIL" or "FAIL".
+QString resultWord(const PointResult &result);
 
 struct RepeatabilityResult
 {
@@ -215,20 +245,30 @@ std::optional<RepeatabilityResult> repeatabilityOf(const Record &r, Phase phase)
 
 // Whether the scale was adjusted in a way that changes what it weighs (since the login).
 bool adjusted(const Record &r);
-// Whether every counted reading of a phase and its repeatability pass (a reading whose conformity
-// cannot be stated does not fail it); *tested: it has a counted reading at all.
+// The worst outcome of a phase's counted readings and its repeatability (Fail for a spread beyond
+// the MPE); *tested: it has a counted reading at all.
+Outcome phaseOutcome(const Record &r, Phase phase, bool *tested = nullptr);
+// Whether a phase was tested and nothing of it fails (a conditional pass, or a reading whose
+// conformity cannot be stated, does not fail it).
 bool phasePasses(const Record &r, Phase phase, bool *tested = nullptr);
 // The phase whose readings decide the verdict: as left once the scale was adjusted or as left has
 // readings, else as found.
 Phase decidingPhase(const Record &r);
+// The deciding phase's worst outcome: FAIL, CONDITIONAL FAIL, CONFORMITY NOT STATED (format 3),
+// CONDITIONAL PASS; where it passes, ADJUSTED after an adjustment or a failing as found, else PASS.
 Verdict verdictOf(const Record &r);
 QString decisionRule(const Record &r);
-QString acceptanceName(Acceptance a);
+// The rule by its name and clause: "guarded acceptance, binary (ILAC-G8:2019, 4.2.2, w = U)".
+QString acceptanceName(const Record &r);
+QString acceptanceName(Acceptance a, int format = kRecordFormat);
 // Whether a phase was within the limits: "yes", "no" or "not tested"; format 3 under guarded
-// acceptance: "cannot be stated at N of M readings (U >= MPE)" where no decided reading fails.
+// acceptance: "cannot be stated at N of M readings (U >= MPE)" where no decided reading fails;
+// format 4 under the non-binary rule: "conditional pass at N of M readings (...)" and "conditional
+// fail ...".
 QString conformity(const Record &r, Phase phase);
 // Why a record cannot be closed yet, for the technician; empty when it can. Format 3 also needs
-// the provider's name, the customer and the technician (ISO/IEC 17025 7.8.2.1 b, e, o).
+// the provider's name, the customer and the technician (ISO/IEC 17025 7.8.2.1 b, e, o); format 4
+// the provider's address too (7.8.2.1 b).
 QString closeRefusal(const Record &r);
 
 // Counted readings taken while the weight was not stable, as (phase, point) pairs.

@@ -99,7 +99,8 @@ QJsonArray pointsJson(const QList<Point> &points, int format)
 // uncertainty's assumptions, the reason of a discarding.
 void insertVisitDetails(const Record &r, QJsonObject &o)
 {
-    insertIf(o, r.acceptance == Acceptance::Guarded, QStringLiteral("acceptance"), QStringLiteral("guarded"));
+    insertIf(o, r.acceptance != Acceptance::Simple, QStringLiteral("acceptance"),
+             r.acceptance == Acceptance::NonBinary ? QStringLiteral("nonbinary") : QStringLiteral("guarded"));
     const Provider &p = r.provider;
     if (p != Provider{})
         o.insert(QStringLiteral("provider"), QJsonObject{{QStringLiteral("name"), p.name},
@@ -113,12 +114,24 @@ void insertVisitDetails(const Record &r, QJsonObject &o)
     insertIf(o, r.temperatureEnd.has_value(), QStringLiteral("temperatureEnd"), r.temperatureEnd.value_or(0));
     insertIf(o, !r.uncertaintyNotes.isEmpty(), QStringLiteral("uncertaintyNotes"), QJsonArray::fromStringList(r.uncertaintyNotes));
     insertIf(o, !r.discardReason.isEmpty(), QStringLiteral("discardReason"), r.discardReason);
+    if (r.format < 4)
+        return;
+    // What format 4 added: the earlier tests that stand in, the due date, a correction's reason.
+    insertIf(o, !r.priorTests.empty(), QStringLiteral("priorTests"), r.priorTests.toJson());
+    if (r.due)
+        o.insert(QStringLiteral("due"), QJsonObject{{QStringLiteral("months"), r.due->months},
+                                                    {QStringLiteral("agreedOn"), r.due->agreedOn.toString(Qt::ISODate)},
+                                                    {QStringLiteral("enteredBy"), r.due->enteredBy},
+                                                    {QStringLiteral("due"), r.due->due.toString(Qt::ISODate)}});
+    insertIf(o, !r.correctionReason.isEmpty(), QStringLiteral("correctionReason"), r.correctionReason);
 }
 
 void readVisitDetails(const QJsonObject &o, Record &r)
 {
-    r.acceptance = o.value(QStringLiteral("acceptance")).toString() == QLatin1String("guarded") ? Acceptance::Guarded
-                                                                                                 : Acceptance::Simple;
+    const QString acceptance = o.value(QStringLiteral("acceptance")).toString();
+    r.acceptance = acceptance == QLatin1String("guarded")                        ? Acceptance::Guarded
+                   : acceptance == QLatin1String("nonbinary") && r.format >= 4 ? Acceptance::NonBinary
+                                                                                : Acceptance::Simple;
     const QJsonObject p = o.value(QStringLiteral("provider")).toObject();
     r.provider = {p.value(QStringLiteral("name")).toString(), p.value(QStringLiteral("address")).toString(),
                   p.value(QStringLiteral("accreditationBody")).toString(),
@@ -133,6 +146,15 @@ void readVisitDetails(const QJsonObject &o, Record &r)
     for (const QJsonValue &note : o.value(QStringLiteral("uncertaintyNotes")).toArray())
         r.uncertaintyNotes << note.toString();
     r.discardReason = o.value(QStringLiteral("discardReason")).toString();
+    if (r.format < 4)
+        return;
+    r.priorTests = PriorTests::fromJson(o.value(QStringLiteral("priorTests")).toObject());
+    if (const QJsonObject due = o.value(QStringLiteral("due")).toObject(); !due.isEmpty())
+        r.due = SealedDue{due.value(QStringLiteral("months")).toInt(),
+                          QDate::fromString(due.value(QStringLiteral("agreedOn")).toString(), Qt::ISODate),
+                          due.value(QStringLiteral("enteredBy")).toString(),
+                          QDate::fromString(due.value(QStringLiteral("due")).toString(), Qt::ISODate)};
+    r.correctionReason = o.value(QStringLiteral("correctionReason")).toString();
 }
 
 bool pointsFrom(const QJsonValue &v, int format, QList<Point> *out)
@@ -172,6 +194,14 @@ bool pointsFrom(const QJsonValue &v, int format, QList<Point> *out)
     return true;
 }
 
+QJsonObject weightsJson(const ReferenceWeights &w, int format)
+{
+    QJsonObject o{{QStringLiteral("setId"), w.setId}, {QStringLiteral("class"), w.weightClass},
+                  {QStringLiteral("certificate"), w.certificate}};
+    insertIf(o, format >= 4 && !w.issuedBy.isEmpty(), QStringLiteral("issuedBy"), w.issuedBy);
+    return o;
+}
+
 } // namespace
 
 QJsonObject Record::toJson() const
@@ -191,9 +221,7 @@ QJsonObject Record::toJson() const
                   {QStringLiteral("instrument"), instrument.toJson()},
                   {QStringLiteral("userType"), userType},
                   {QStringLiteral("inService"), inService},
-                  {QStringLiteral("referenceWeights"), QJsonObject{{QStringLiteral("setId"), weights.setId},
-                                                                    {QStringLiteral("class"), weights.weightClass},
-                                                                    {QStringLiteral("certificate"), weights.certificate}}},
+                  {QStringLiteral("referenceWeights"), weightsJson(weights, format)},
                   {QStringLiteral("openedAt"), timeText(openedAt)},
                   {QStringLiteral("closedAt"), timeText(closedAt)},
                   {QStringLiteral("asFound"), pointsJson(asFound, format)},
@@ -238,7 +266,7 @@ std::optional<Record> Record::fromJson(const QJsonObject &o, QString *why)
     r.inService = o.value(QStringLiteral("inService")).toBool();
     const QJsonObject w = o.value(QStringLiteral("referenceWeights")).toObject();
     r.weights = {w.value(QStringLiteral("setId")).toString(), w.value(QStringLiteral("class")).toString(),
-                 w.value(QStringLiteral("certificate")).toString()};
+                 w.value(QStringLiteral("certificate")).toString(), w.value(QStringLiteral("issuedBy")).toString()};
     r.openedAt = timeFrom(o.value(QStringLiteral("openedAt")));
     r.closedAt = timeFrom(o.value(QStringLiteral("closedAt")));
     if (!r.openedAt.isValid() || r.revision < 1)

@@ -29,6 +29,7 @@ struct RecordSummary
     int revision = 1;
     QString replaces;
     QDateTime openedAt;
+    QDateTime calibratedAt; // when the scale was first read on the visit; invalid where nothing was read
     QDateTime closedAt; // invalid: still open
     Verdict verdict = Verdict::None;
     QString userType;

@@ -17,14 +17,6 @@ double units(Micro m)
     return double(m) / kMicro;
 }
 
-// What a phase's own repeatability and eccentricity tests give.
-struct PhaseTests
-{
-    std::optional<double> s;          // standard deviation of the repeatability readings
-    int readings = 0;                 // how many gave s
-    std::optional<double> eccPerUnit; // |dI|max / (2 L_ecc sqrt 3)
-};
-
 // The regularised incomplete beta function I_x(a, b), by its continued fraction.
 double incompleteBeta(double a, double b, double x)
 {
@@ -54,11 +46,14 @@ double incompleteBeta(double a, double b, double x)
     return front * (f - 1);
 }
 
-// d2(n): the expected range of n values of a normal distribution, in units of its s.
+// d2(n) and d3(n): the mean and the standard deviation of the range of n values of a normal
+// distribution, in units of its s (the control-chart constants, n = 2 ... 10).
+const double kD2[] = {1.128, 1.693, 2.059, 2.326, 2.534, 2.704, 2.847, 2.970, 3.078};
+const double kD3[] = {0.853, 0.888, 0.880, 0.864, 0.848, 0.833, 0.820, 0.808, 0.797};
+
 double expectedRange(int n)
 {
-    static const double d2[] = {1.128, 1.693, 2.059, 2.326, 2.534, 2.704, 2.847, 2.970, 3.078};
-    return d2[qBound(2, n, 10) - 2];
+    return kD2[qBound(2, n, 10) - 2];
 }
 
 int plannedRepeatability(const Record &r, Phase phase)
@@ -67,41 +62,6 @@ int plannedRepeatability(const Record &r, Phase phase)
     for (const Point &p : r.points(phase))
         n += p.test == Test::Repeatability ? 1 : 0;
     return n > 1 ? n : 5;
-}
-
-PhaseTests testsOf(const Record &r, Phase phase)
-{
-    PhaseTests t;
-    QList<double> repeated;
-    std::optional<double> centre, eccLoad;
-    double largest = 0;
-    QList<double> eccentric;
-    for (const Point &p : r.points(phase)) {
-        if (!counts(r, phase, p))
-            continue;
-        if (p.test == Test::Repeatability)
-            repeated << units(p.reading->indication);
-        else if (p.test == Test::Eccentricity && p.position == QLatin1String("centre"))
-            centre = units(p.reading->indication), eccLoad = units(p.load);
-        else if (p.test == Test::Eccentricity)
-            eccentric << units(p.reading->indication);
-    }
-    if (repeated.size() >= 2) {
-        double mean = 0, squares = 0;
-        for (double v : repeated)
-            mean += v / double(repeated.size());
-        for (double v : repeated)
-            squares += (v - mean) * (v - mean);
-        t.s = std::sqrt(squares / double(repeated.size() - 1));
-        t.readings = int(repeated.size());
-    }
-    if (centre && *eccLoad > 0 && !eccentric.isEmpty()) {
-        for (double v : eccentric) {
-            largest = std::max(largest, std::abs(v - *centre));
-        }
-        t.eccPerUnit = largest / (2 * *eccLoad * kSqrt3);
-    }
-    return t;
 }
 
 Phase otherPhase(Phase phase)
@@ -143,8 +103,49 @@ std::optional<qint64> setWeightMpe(const Record &r, WeightClass c, qint64 nomina
     return std::nullopt;
 }
 
-// The reference weights' MPE for a load, in the record's unit; nullopt without a known class.
-std::optional<double> weightsMpe(const Record &r, Micro load)
+} // namespace
+
+MeasuredTests measuredTests(const Record &r, Phase phase)
+{
+    MeasuredTests t;
+    QList<double> repeated;
+    std::optional<double> centre;
+    QList<double> eccentric;
+    for (const Point &p : r.points(phase)) {
+        if (!counts(r, phase, p))
+            continue;
+        if (p.test == Test::Repeatability)
+            repeated << units(p.reading->indication);
+        else if (p.test == Test::Eccentricity && p.position == QLatin1String("centre"))
+            centre = units(p.reading->indication), t.eccLoad = units(p.load);
+        else if (p.test == Test::Eccentricity)
+            eccentric << units(p.reading->indication);
+    }
+    if (repeated.size() >= 2) {
+        double mean = 0, squares = 0;
+        for (double v : repeated)
+            mean += v / double(repeated.size());
+        for (double v : repeated)
+            squares += (v - mean) * (v - mean);
+        t.s = std::sqrt(squares / double(repeated.size() - 1));
+        t.readings = int(repeated.size());
+    }
+    if (centre && t.eccLoad > 0 && !eccentric.isEmpty()) {
+        double largest = 0;
+        for (double v : eccentric)
+            largest = std::max(largest, std::abs(v - *centre));
+        t.eccLargest = largest;
+    }
+    return t;
+}
+
+double rangeDegreesOfFreedom(int n)
+{
+    const double ratio = kD3[qBound(2, n, 10) - 2] / expectedRange(n);
+    return 1 / (2 * ratio * ratio);
+}
+
+std::optional<double> referenceWeightsMpe(const Record &r, Micro load)
 {
     const auto weightClass = weightClassFromName(r.weights.weightClass);
     if (!weightClass)
@@ -155,8 +156,6 @@ std::optional<double> weightsMpe(const Record &r, Micro load)
     const double mpeKg = double(sumUg) / 1e9;
     return r.instrument.pounds ? mpeKg / kPound : mpeKg;
 }
-
-} // namespace
 
 double coverageFactor(double dof)
 {
@@ -200,6 +199,37 @@ double UncertaintyBudget::standard() const
     return std::sqrt(sum);
 }
 
+namespace {
+
+// |dI|max / (2 L_ecc sqrt 3): the eccentricity's contribution per unit of load.
+std::optional<double> eccentricityPerUnit(const MeasuredTests &t)
+{
+    if (!t.eccLargest)
+        return std::nullopt;
+    return *t.eccLargest / (2 * t.eccLoad * kSqrt3);
+}
+
+// The tests that give a phase's repeatability and eccentricity: its own, else the other phase's,
+// else (format 4) the scale's own last ones.
+MeasuredTests standingTests(const Record &r, Phase phase)
+{
+    const MeasuredTests own = measuredTests(r, phase), other = measuredTests(r, otherPhase(phase));
+    MeasuredTests t = own;
+    if (!t.s && other.s)
+        t.s = other.s, t.readings = other.readings;
+    if (!t.eccLargest && other.eccLargest)
+        t.eccLargest = other.eccLargest, t.eccLoad = other.eccLoad;
+    if (r.format >= 4) {
+        if (const auto &prior = r.priorTests.repeatability; !t.s && prior && prior->readings >= 2)
+            t.s = units(prior->s), t.readings = prior->readings;
+        if (const auto &prior = r.priorTests.eccentricity; !t.eccLargest && prior && prior->load > 0)
+            t.eccLargest = units(prior->largest), t.eccLoad = units(prior->load);
+    }
+    return t;
+}
+
+} // namespace
+
 UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
 {
     UncertaintyBudget b;
@@ -207,19 +237,22 @@ UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
     const double load = units(p.load);
     b.zero = b.reading = d / (2 * kSqrt3);
 
-    const PhaseTests own = testsOf(r, phase), other = testsOf(r, otherPhase(phase));
+    const MeasuredTests from = standingTests(r, phase);
     const bool strict = r.format >= 3;
     b.studentFactor = strict;
-    if (const PhaseTests &from = own.s ? own : other; from.s) {
+    if (from.s) {
         b.repeatability = *from.s;
         b.repeatabilityDof = from.readings - 1;
     } else { // the requirement: a spread within the MPE
         const double mpeHere = units(mpe(r.instrument, p.load, r.inService));
-        b.repeatability = strict ? mpeHere / expectedRange(plannedRepeatability(r, phase)) : mpeHere / (2 * kSqrt3);
+        const int planned = plannedRepeatability(r, phase);
+        b.repeatability = strict ? mpeHere / expectedRange(planned) : mpeHere / (2 * kSqrt3);
+        if (r.format >= 4) // as reliable as a range of that many readings, not more
+            b.repeatabilityDof = rangeDegreesOfFreedom(planned);
     }
 
     if (p.test != Test::Eccentricity) {
-        if (const auto perUnit = own.eccPerUnit ? own.eccPerUnit : other.eccPerUnit) {
+        if (const auto perUnit = eccentricityPerUnit(from)) {
             b.eccentricity = *perUnit * load;
         } else { // the requirement: every position within the MPE of its load
             const Micro lecc = eccentricityLoad(r, phase);
@@ -228,7 +261,7 @@ UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p)
         }
     }
 
-    if (const auto weightMpe = weightsMpe(r, p.load)) {
+    if (const auto weightMpe = referenceWeightsMpe(r, p.load)) {
         b.weights = *weightMpe / kSqrt3;
         b.buoyancy = (0.1 * kAirDensity / kWeightDensity * load + *weightMpe / 4) / kSqrt3;
     }
@@ -263,30 +296,59 @@ QStringList uncertaintyAssumptions(const Record &r, Phase phase)
     QStringList out;
     if (r.format < 2)
         return out;
-    const PhaseTests own = testsOf(r, phase), other = testsOf(r, otherPhase(phase));
+    const MeasuredTests own = measuredTests(r, phase), other = measuredTests(r, otherPhase(phase));
     const QString name = phaseName(phase);
-    if (!own.s)
-        out << (other.s ? QStringLiteral("%1: no repeatability test of its own; the repeatability of %2 stands in.")
-                              .arg(name, phaseName(otherPhase(phase)).toLower())
-                        : r.format >= 3
-                            ? QStringLiteral("%1: no repeatability test; s is taken as MPE / %2 (a spread of %3 readings "
-                                             "within the MPE).")
-                                  .arg(name, QString::number(expectedRange(plannedRepeatability(r, phase)), 'f', 3))
-                                  .arg(plannedRepeatability(r, phase))
-                            : QStringLiteral("%1: no repeatability test; s is taken as MPE / (2 sqrt 3) at each load, "
-                                             "a spread within the MPE.")
-                                  .arg(name));
-    if (!own.eccPerUnit)
-        out << (other.eccPerUnit ? QStringLiteral("%1: no eccentricity test of its own; the eccentricity of %2 stands in.")
-                                       .arg(name, phaseName(otherPhase(phase)).toLower())
-                                 : r.format >= 3
-                                     ? QStringLiteral("%1: no eccentricity test; the largest difference from the centre is "
-                                                      "taken as 2 MPE of the eccentricity load (%2).")
-                                           .arg(name, formatMass(2 * mpe(r.instrument, eccentricityLoad(r, phase), r.inService), readingDecimals(r.instrument))
-                                                           + QLatin1Char(' ') + unitName(r.instrument.pounds))
-                                     : QStringLiteral("%1: no eccentricity test; every position is taken as within the MPE "
-                                                      "of the eccentricity load.")
-                                           .arg(name));
+    const int decimals = readingDecimals(r.instrument);
+    const QString unit = QLatin1Char(' ') + unitName(r.instrument.pounds);
+    const auto mass = [&](Micro m, int places) { return formatMass(m, places) + unit; };
+    const auto &priorRep = r.priorTests.repeatability;
+    const auto &priorEcc = r.priorTests.eccentricity;
+    const int planned = plannedRepeatability(r, phase);
+    if (own.s) {
+    } else if (other.s) {
+        out << QStringLiteral("%1: no repeatability test of its own; the repeatability of %2 stands in.")
+                   .arg(name, phaseName(otherPhase(phase)).toLower());
+    } else if (r.format >= 4 && priorRep && priorRep->readings >= 2) {
+        out << QStringLiteral("%1: no repeatability test; the scale's last one stands in: record %2 of %3, s = %4 from %5 "
+                              "readings at %6 (%7 degrees of freedom).")
+                   .arg(name, recordNumber(priorRep->record, priorRep->revision), priorRep->on.toString(Qt::ISODate),
+                        mass(priorRep->s, decimals + 1))
+                   .arg(priorRep->readings)
+                   .arg(mass(priorRep->load, decimalsOf(r.instrument.e)))
+                   .arg(priorRep->readings - 1);
+    } else if (r.format >= 4) {
+        out << QStringLiteral("%1: no repeatability test, nor an earlier one of this scale; s is taken as MPE / %2 (a spread "
+                              "of %3 readings within the MPE), with the %4 degrees of freedom of such a range (GUM G.4.2).")
+                   .arg(name, QString::number(expectedRange(planned), 'f', 3))
+                   .arg(planned)
+                   .arg(QString::number(rangeDegreesOfFreedom(planned), 'f', 1));
+    } else {
+        out << (r.format >= 3 ? QStringLiteral("%1: no repeatability test; s is taken as MPE / %2 (a spread of %3 readings "
+                                               "within the MPE).")
+                                    .arg(name, QString::number(expectedRange(planned), 'f', 3))
+                                    .arg(planned)
+                              : QStringLiteral("%1: no repeatability test; s is taken as MPE / (2 sqrt 3) at each load, "
+                                               "a spread within the MPE.")
+                                    .arg(name));
+    }
+    if (own.eccLargest) {
+    } else if (other.eccLargest) {
+        out << QStringLiteral("%1: no eccentricity test of its own; the eccentricity of %2 stands in.")
+                   .arg(name, phaseName(otherPhase(phase)).toLower());
+    } else if (r.format >= 4 && priorEcc && priorEcc->load > 0) {
+        out << QStringLiteral("%1: no eccentricity test; the scale's last one stands in: record %2 of %3, the largest "
+                              "difference from the centre %4 at %5.")
+                   .arg(name, recordNumber(priorEcc->record, priorEcc->revision), priorEcc->on.toString(Qt::ISODate),
+                        mass(priorEcc->largest, decimals), mass(priorEcc->load, decimalsOf(r.instrument.e)));
+    } else {
+        out << (r.format >= 3 ? QStringLiteral("%1: no eccentricity test%2; the largest difference from the centre is taken as "
+                                               "2 MPE of the eccentricity load (%3).")
+                                    .arg(name, r.format >= 4 ? QStringLiteral(", nor an earlier one of this scale") : QString(),
+                                         formatMass(2 * mpe(r.instrument, eccentricityLoad(r, phase), r.inService), decimals) + unit)
+                              : QStringLiteral("%1: no eccentricity test; every position is taken as within the MPE "
+                                               "of the eccentricity load.")
+                                    .arg(name));
+    }
     if (!weightClassFromName(r.weights.weightClass))
         out << QStringLiteral("The reference weights name no OIML R 111 class (\"%1\"): their contribution is not included.")
                    .arg(r.weights.weightClass);
@@ -313,6 +375,32 @@ std::optional<double> coverageOf(const Record &r, Phase phase, const Point &p)
     if (r.format < 3 || p.reading->expanded)
         return 2.0;
     return std::round(uncertaintyOf(r, phase, p).coverage() * 100) / 100;
+}
+
+ReportedUncertainty reportedUncertainty(Micro u)
+{
+    // The decimal place of the second significant digit, at most 6 (a millionth).
+    int decimals = 6;
+    Micro step = 1;
+    while (decimals > 0 && u >= 100 * step) {
+        step *= 10;
+        --decimals;
+    }
+    while (decimals == 0 && u >= 100 * step) // 100 units or more: tens, hundreds ...
+        step *= 10;
+    Micro shown = (u + step / 2) / step * step;
+    if (shown < u && double(u - shown) > 0.05 * double(u))
+        shown += step; // rounding to the nearest would understate it by more than 5 %
+    return {shown, decimals};
+}
+
+PrintedResult printedResult(const Record &r, Micro error, std::optional<Micro> u, bool forFiles)
+{
+    const int decimals = readingDecimals(r.instrument);
+    if (r.format < 4 || !u)
+        return {formatMass(error, decimals, forFiles), u ? formatUncertainty(*u, decimals, forFiles) : QString()};
+    const ReportedUncertainty shown = reportedUncertainty(*u);
+    return {formatMass(error, shown.decimals, forFiles), formatMass(shown.value, shown.decimals, forFiles)};
 }
 
 QString formatUncertainty(Micro u, int decimals, bool forFiles)

@@ -21,6 +21,9 @@
 // understate: every eccentric position up to 2 MPE from the centre (each within +-MPE of its
 // load); a spread of n readings within the MPE as s = MPE / d2(n), d2 the expected range of n
 // normal values in units of s (2.326 for 5, 1.693 for 3). Format 2 took 1 MPE and MPE / (2 sqrt 3).
+// Format 4 takes, before the requirement, the scale's own last test of that kind (the record keeps
+// it, with the record it comes from), and gives the requirement's s only the degrees of freedom
+// a range of that many readings has, so that skipping a test never lowers k.
 
 #include "Record.h"
 
@@ -65,7 +68,26 @@ struct UncertaintyBudget
     double expanded() const { return coverage() * standard(); }
 };
 
+// What a phase's own repeatability and eccentricity tests measured (in the record's unit).
+struct MeasuredTests
+{
+    std::optional<double> s;          // the standard deviation of the repeatability readings
+    int readings = 0;                 // how many gave s
+    std::optional<double> eccLargest; // the largest difference from the centre
+    double eccLoad = 0;               // the eccentricity test's load
+};
+MeasuredTests measuredTests(const Record &r, Phase phase);
+
+// The degrees of freedom of s estimated from the range of n readings as R / d2(n):
+// 1 / (2 (d3 / d2)^2), the relative spread of such an estimate put as GUM G.4.2 puts it (3.6 for 5).
+double rangeDegreesOfFreedom(int n);
+
+// U's terms at a point. Where the phase has no test of its own the other phase's stands in, then
+// (format 4) the scale's own last test kept in the record, else the instrument's requirement.
 UncertaintyBudget uncertaintyOf(const Record &r, Phase phase, const Point &p);
+// The reference weights' MPE at a load (the 1-2-2-5 set that makes it up), in the record's unit;
+// nullopt without a known class.
+std::optional<double> referenceWeightsMpe(const Record &r, Micro load);
 // What stood in for the tests a phase lacks, one sentence each (empty: none needed).
 QStringList uncertaintyAssumptions(const Record &r, Phase phase);
 // U of a point's reading, rounded up to a millionth: as sealed in a closed record, else as the
@@ -79,6 +101,23 @@ std::optional<double> coverageOf(const Record &r, Phase phase, const Point &p);
 // U as printed with `decimals` (EA-4/02): to the nearest digit, or up where that would lower it
 // by more than 5 %.
 QString formatUncertainty(Micro u, int decimals, bool forFiles = false);
+// U as reported (EA-4/02, GUM 7.2.6): to two significant digits, rounded to the nearest, or up
+// where that would lower it by more than 5 %; with the decimals it takes.
+struct ReportedUncertainty
+{
+    Micro value = 0;
+    int decimals = 0;
+};
+ReportedUncertainty reportedUncertainty(Micro u);
+// E and U of a reading as certificates and files print them: format 4, U as reported and E to the
+// same decimal place; earlier formats, both with the reading's decimals (formatUncertainty). An
+// empty U where there is none.
+struct PrintedResult
+{
+    QString error;
+    QString u;
+};
+PrintedResult printedResult(const Record &r, Micro error, std::optional<Micro> u, bool forFiles = false);
 // Seals U into every counted reading and the assumptions into the record (at closing).
 void sealUncertainty(Record &r);
 

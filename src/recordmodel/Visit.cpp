@@ -1,5 +1,7 @@
 #include "Visit.h"
 
+#include "Intervals.h"
+#include "PlanChecks.h"
 #include "Uncertainty.h"
 
 #include <QJsonDocument>
@@ -189,34 +191,48 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
         return QStringLiteral("Record %1 is still open: close it, or discard it, first.").arg(recordNumber(*m_record));
     if (const QString why = whyKept(); !why.isEmpty())
         return why;
-    Instrument instrument = described;
-    instrument.indexNo = m_indexNo;
-    if (const QStringList faults = validate(instrument); !faults.isEmpty())
-        return faults.join(QLatin1Char(' '));
-    if (m_unitKnown && instrument.pounds != m_pounds)
+    Record made;
+    if (const QString why = plan(described, weights, inService, acceptance, &made); !why.isEmpty())
+        return why;
+    if (m_unitKnown && made.instrument.pounds != m_pounds)
         return QStringLiteral("The scale shows %1 but the instrument is described in %2: switch the scale's unit first.")
-            .arg(unitName(m_pounds), unitName(instrument.pounds));
+            .arg(unitName(m_pounds), unitName(made.instrument.pounds));
     if (m_store) {
         try {
-            m_store->saveInstrument(instrument);
+            m_store->saveInstrument(made.instrument);
         } catch (const StoreError &e) {
             m_storeError = e.message; // the record below keeps the description all the same
         }
     }
-    Record made = newRecord(instrument, m_userType, inService, m_now());
-    made.weights = weights;
-    if (const QString why = uncoveredLoad(made, planLoads(made)); !why.isEmpty())
-        return why + QStringLiteral(" Choose the class of the weights at hand.");
     m_record = std::move(made);
-    m_record->acceptance = acceptance;
     m_record->provider = m_provider;
-    m_record->place = instrument.location;
+    m_record->place = m_record->instrument.location;
     m_record->adjustments = std::exchange(m_beforeRecord, {});
     if (adjusted(*m_record))
         markUntestedAsFound(*m_record);
     m_intact = true;
     emit recordChanged();
     saveNow();
+    return {};
+}
+
+QString Visit::plan(const Instrument &described, const ReferenceWeights &weights, bool inService, Acceptance acceptance,
+                    Record *out) const
+{
+    Instrument instrument = described;
+    instrument.indexNo = m_indexNo;
+    if (const QStringList faults = validate(instrument); !faults.isEmpty())
+        return faults.join(QLatin1Char(' '));
+    Record made = newRecord(instrument, m_userType, inService, m_now());
+    made.weights = weights;
+    made.acceptance = acceptance;
+    if (const QString why = uncoveredLoad(made, planLoads(made)); !why.isEmpty())
+        return why + QStringLiteral(" Choose the class of the weights at hand.");
+    if (m_store && !m_indexNo.isEmpty())
+        made.priorTests = priorTestsOf(*m_store, m_indexNo, instrument.pounds);
+    if (const QString why = ruleRefusal(made); !why.isEmpty())
+        return why;
+    *out = std::move(made);
     return {};
 }
 
@@ -234,7 +250,7 @@ QString Visit::show(const LoadedRecord &loaded)
     return {};
 }
 
-QString Visit::correct()
+QString Visit::correct(const QString &reason)
 {
     if (!m_record || !m_record->closed() || m_record->discarded())
         return QStringLiteral("Only a closed record is corrected, by a new revision.");
@@ -242,7 +258,9 @@ QString Visit::correct()
         return QStringLiteral("This record was changed after it was closed; it cannot be the base of a correction.");
     if (const QString why = whyKept(); !why.isEmpty())
         return why;
-    m_record = correctionOf(*m_record, m_now());
+    if (reason.simplified().isEmpty())
+        return QStringLiteral("Give the reason for the correction: the new certificate states it.");
+    m_record = correctionOf(*m_record, m_now(), reason);
     emit recordChanged();
     saveNow();
     return {};
@@ -273,11 +291,15 @@ QString fixedFromFirstReading(const QString &what)
 QString Visit::setWeights(const ReferenceWeights &weights)
 {
     return edit([&](Record &r) {
-        if (hasReadings(r))
+        const bool sameSet = r.weights.setId == weights.setId && r.weights.weightClass == weights.weightClass
+                             && r.weights.certificate == weights.certificate;
+        if (hasReadings(r) && !sameSet)
             return fixedFromFirstReading(QStringLiteral("The reference weights"));
         Record changed = r;
         changed.weights = weights;
         if (const QString why = uncoveredLoad(changed, planLoads(r)); !why.isEmpty())
+            return why;
+        if (const QString why = ruleRefusal(changed); !why.isEmpty() && !hasReadings(r))
             return why;
         r.weights = weights;
         return QString();
@@ -289,6 +311,10 @@ QString Visit::setInService(bool inService)
     return edit([&](Record &r) {
         if (r.inService != inService && hasReadings(r))
             return fixedFromFirstReading(QStringLiteral("The MPE limits"));
+        Record changed = r;
+        changed.inService = inService;
+        if (const QString why = ruleRefusal(changed); !why.isEmpty())
+            return why;
         r.inService = inService;
         return QString();
     });
@@ -299,6 +325,10 @@ QString Visit::setAcceptance(Acceptance acceptance)
     return edit([&](Record &r) {
         if (r.acceptance != acceptance && hasReadings(r))
             return fixedFromFirstReading(QStringLiteral("The decision rule and the MPE limits"));
+        Record changed = r;
+        changed.acceptance = acceptance;
+        if (const QString why = ruleRefusal(changed); !why.isEmpty())
+            return why;
         r.acceptance = acceptance;
         return QString();
     });
@@ -332,12 +362,17 @@ QString Visit::setPoints(Phase phase, Test test, const QList<Point> &points)
             loads << p.load;
         if (const QString why = uncoveredLoad(r, loads); !why.isEmpty())
             return why;
+        Record changed = r;
+        QList<Point> &planned = changed.points(phase);
         qsizetype at = 0;
-        while (at < all.size() && int(all[at].test) < int(test))
+        while (at < planned.size() && int(planned[at].test) < int(test))
             ++at;
-        all.removeIf([test](const Point &p) { return p.test == test; });
+        planned.removeIf([test](const Point &p) { return p.test == test; });
         for (const Point &p : points)
-            all.insert(at++, p);
+            planned.insert(at++, p);
+        if (const QString why = ruleRefusal(changed); !why.isEmpty())
+            return why;
+        all = planned;
         return QString();
     });
 }
@@ -438,10 +473,23 @@ QString Visit::markNotPerformed(Phase phase, const QList<PointKey> &points, cons
 
 QString Visit::close()
 {
+    // The interval agreed when it closes is sealed into it: every copy states the same due date.
+    QList<IntervalAgreement> agreements;
+    if (m_record && m_record->format >= 4 && m_store && !readOnly() && closeRefusal(*m_record).isEmpty()) {
+        try {
+            agreements = m_store->agreements(m_record->instrument.indexNo);
+        } catch (const StoreError &e) {
+            return QStringLiteral("%1 The record stays open: its certificate states the interval agreed with the customer, "
+                                  "so it closes once the agreements can be read.")
+                .arg(e.message);
+        }
+    }
     return edit([&](Record &r) -> QString {
         if (const QString refused = closeRefusal(r); !refused.isEmpty())
             return refused;
         r.closedAt = m_now().toUTC();
+        if (r.format >= 4)
+            r.due = dueAtClosing(r, agreements, r.closedAt);
         sealUncertainty(r);
         r.verdict = verdictOf(r);
         r.sha256 = r.computeSha256();

@@ -61,10 +61,16 @@ public:
     // that the store has not taken yet.
     QString start(const Instrument &instrument, const ReferenceWeights &weights, bool inService,
                   Acceptance acceptance = Acceptance::Simple);
+    // The record start() would open, checked as start() checks it (the description, the weights'
+    // class against the loads, the rule against U): "" with *out set, else why not.
+    QString plan(const Instrument &instrument, const ReferenceWeights &weights, bool inService, Acceptance acceptance,
+                 Record *out) const;
     QString show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
-    QString correct();                         // a new revision of the closed record shown
+    QString correct(const QString &reason);    // a new revision of the closed record shown, with why
     QString discard(const QString &reason);    // closes the open record without a verdict
-    // Fixed from the first reading on.
+    // Fixed from the first reading on (also after that reading was removed); who issued the
+    // weights' certificate may still be given. The binary guarded rule is refused where its plan
+    // has a load with U >= MPE (ruleRefusal).
     QString setWeights(const ReferenceWeights &weights);
     QString setInService(bool inService);
     QString setAcceptance(Acceptance acceptance);

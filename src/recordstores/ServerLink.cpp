@@ -1,5 +1,6 @@
 #include "ServerLink.h"
 
+#include "Intervals.h"
 #include "SqlRows.h"
 
 #include <QJsonDocument>
@@ -51,6 +52,16 @@ QList<QStringList> ServerLink::schemaSteps()
                         "stored_at timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (index_no, changed_at))"),
          QStringLiteral("CREATE TRIGGER scale_intervals_never_change BEFORE UPDATE OR DELETE ON scale_intervals "
                         "FOR EACH ROW EXECUTE FUNCTION vantor_records_never_change()")},
+        // 5: when each record's scale was first read, the day its calibration counts from; the
+        // records kept so far get theirs from their readings (the trigger steps aside for that alone).
+        {QStringLiteral("ALTER TABLE service_records ADD COLUMN calibrated_at timestamptz"),
+         QStringLiteral("CREATE FUNCTION vantor_first_reading(body text) RETURNS timestamptz LANGUAGE plpgsql AS $$ BEGIN "
+                        "RETURN (SELECT min(NULLIF(x #>> '{}', '')::timestamptz) FROM (SELECT jsonb_path_query(body::jsonb, "
+                        "'$.asFound[*].reading.at') AS x UNION ALL SELECT jsonb_path_query(body::jsonb, '$.asLeft[*].reading.at')) t); "
+                        "EXCEPTION WHEN others THEN RETURN NULL; END $$"),
+         QStringLiteral("ALTER TABLE service_records DISABLE TRIGGER service_records_never_change"),
+         QStringLiteral("UPDATE service_records SET calibrated_at = vantor_first_reading(body)"),
+         QStringLiteral("ALTER TABLE service_records ENABLE TRIGGER service_records_never_change")},
     };
 }
 
@@ -147,14 +158,17 @@ void ServerLink::send(const QList<Record> &closed, QStringList *sent)
         QSqlQuery insert(db), stored(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO service_records (uuid, index_no, revision, replaces, opened_at, closed_at, user_type, "
-            "verdict, sha256, body, sent_from) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (uuid) DO NOTHING"));
+            "verdict, sha256, body, sent_from, calibrated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+            "ON CONFLICT (uuid) DO NOTHING"));
         stored.prepare(QStringLiteral("SELECT sha256 FROM service_records WHERE uuid = ?"));
         for (const Record &r : closed.mid(start, kSendBatch)) {
             for (const QVariant &v : {QVariant(r.uuid), QVariant(r.instrument.indexNo), QVariant(r.revision),
                                       r.replaces.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(r.replaces),
                                       QVariant(r.openedAt.toString(Qt::ISODateWithMs)), QVariant(r.closedAt.toString(Qt::ISODateWithMs)),
                                       QVariant(r.userType), QVariant(verdictName(r.verdict)), QVariant(r.sha256),
-                                      QVariant(QString::fromUtf8(r.canonical())), QVariant(from)})
+                                      QVariant(QString::fromUtf8(r.canonical())), QVariant(from),
+                                      firstReadAt(r).isValid() ? QVariant(firstReadAt(r).toString(Qt::ISODateWithMs))
+                                                               : QVariant(QMetaType(QMetaType::QString))})
                 insert.addBindValue(v);
             stored.addBindValue(r.uuid);
             if (!insert.exec() || !stored.exec() || !stored.next()) {
@@ -181,7 +195,7 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     // Every scale's without an Index No. (a null one binds as NULL, which no "= ''" matches).
     q.prepare(QStringLiteral("SELECT uuid::text, index_no, revision, replaces::text, opened_at, closed_at, verdict, user_type, "
-                             "stored_by FROM service_records%1 ORDER BY opened_at DESC, revision DESC")
+                             "calibrated_at, stored_by FROM service_records%1 ORDER BY opened_at DESC, revision DESC")
                   .arg(indexNo.isEmpty() ? QString() : QStringLiteral(" WHERE index_no = ?")));
     if (!indexNo.isEmpty())
         q.addBindValue(indexNo);
@@ -190,7 +204,7 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
         fail(QStringLiteral("read"), cause(q.lastError()));
     QList<RecordSummary> out;
     while (q.next())
-        out << summaryFromRow(q, QStringLiteral("server (%1)").arg(q.value(8).toString()));
+        out << summaryFromRow(q, QStringLiteral("server (%1)").arg(q.value(9).toString()));
     return out;
 }
 

@@ -20,7 +20,7 @@ namespace records {
 class ServerLink
 {
 public:
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
     static constexpr int kConnectTimeoutSeconds = 3;
 
     explicit ServerLink(ServerAddress address);

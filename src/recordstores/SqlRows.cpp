@@ -16,6 +16,7 @@ RecordSummary summaryFromRow(const QSqlQuery &q, const QString &source)
     s.closedAt = q.value(5).toDateTime().toUTC();
     s.verdict = verdictFromName(q.value(6).toString());
     s.userType = q.value(7).toString();
+    s.calibratedAt = q.value(8).toDateTime().toUTC();
     s.source = source;
     return s;
 }

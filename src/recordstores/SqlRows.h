@@ -9,7 +9,8 @@ class QSqlQuery;
 
 namespace records {
 
-// A history row: uuid, index_no, revision, replaces, opened_at, closed_at, verdict, user_type.
+// A history row: uuid, index_no, revision, replaces, opened_at, closed_at, verdict, user_type,
+// calibrated_at.
 RecordSummary summaryFromRow(const QSqlQuery &q, const QString &source);
 
 // The record a lookup found, from rows of body, sha256, closed, verdict, revision; nullopt for

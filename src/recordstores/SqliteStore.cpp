@@ -1,5 +1,6 @@
 #include "SqliteStore.h"
 
+#include "Intervals.h"
 #include "SqlRows.h"
 
 #include <QDir>
@@ -50,6 +51,15 @@ const QList<QStringList> kSchemaSteps = {
                     "BEGIN SELECT RAISE(ABORT, 'an agreed interval is kept as it was entered'); END"),
      QStringLiteral("CREATE TABLE interval_outbox (index_no TEXT NOT NULL, changed_at TEXT NOT NULL, queued_at TEXT NOT NULL, "
                     "PRIMARY KEY (index_no, changed_at))")},
+    // 5: when each record's scale was first read, the day its calibration counts from; the
+    // records kept so far get theirs from their readings (the trigger steps aside for that alone).
+    {QStringLiteral("ALTER TABLE records ADD COLUMN calibrated_at TEXT"),
+     QStringLiteral("DROP TRIGGER closed_records_never_change"),
+     QStringLiteral("UPDATE records SET calibrated_at = (SELECT min(t) FROM (SELECT json_extract(value, '$.reading.at') AS t "
+                    "FROM json_each(records.body, '$.asFound') UNION ALL SELECT json_extract(value, '$.reading.at') "
+                    "FROM json_each(records.body, '$.asLeft')) WHERE t <> '') WHERE json_valid(body)"),
+     QStringLiteral("CREATE TRIGGER closed_records_never_change BEFORE UPDATE ON records WHEN OLD.closed_at IS NOT NULL "
+                    "BEGIN SELECT RAISE(ABORT, 'a closed record never changes'); END")},
 };
 
 QString stamp(const QDateTime &t)
@@ -259,6 +269,8 @@ void SqliteStore::save(const Record &r)
         const QVariant closedAt = r.closed() ? QVariant(r.closedAt.toString(Qt::ISODateWithMs)) : QVariant(QMetaType(QMetaType::QString));
         const QVariant verdict = r.closed() ? QVariant(verdictName(r.verdict)) : QVariant(QMetaType(QMetaType::QString));
         const QVariant sha = r.closed() ? QVariant(r.sha256) : QVariant(QMetaType(QMetaType::QString));
+        const QDateTime read = firstReadAt(r);
+        const QVariant calibratedAt = read.isValid() ? QVariant(stamp(read)) : QVariant(QMetaType(QMetaType::QString));
         Query lookup(*this, doing, QStringLiteral("SELECT closed_at IS NOT NULL, sha256 FROM records WHERE uuid = ?"));
         QSqlQuery &stored = lookup.bind(r.uuid).run();
         const bool exists = stored.next();
@@ -270,16 +282,17 @@ void SqliteStore::save(const Record &r)
                 if (storedSha != r.sha256)
                     fail(doing, QStringLiteral("record %1 is closed already and never changes").arg(recordNumber(r)));
             } else {
-                Query(*this, doing, QStringLiteral("UPDATE records SET closed_at = ?, verdict = ?, sha256 = ?, body = ? WHERE uuid = ?"))
-                    .bind(closedAt).bind(verdict).bind(sha).bind(body).bind(r.uuid).run();
+                Query(*this, doing, QStringLiteral("UPDATE records SET closed_at = ?, verdict = ?, sha256 = ?, body = ?, "
+                                                   "calibrated_at = ? WHERE uuid = ?"))
+                    .bind(closedAt).bind(verdict).bind(sha).bind(body).bind(calibratedAt).bind(r.uuid).run();
             }
         } else {
             Query(*this, doing,
                   QStringLiteral("INSERT INTO records (uuid, index_no, revision, replaces, opened_at, closed_at, user_type, "
-                                 "verdict, sha256, body) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+                                 "verdict, sha256, body, calibrated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
                 .bind(r.uuid).bind(r.instrument.indexNo).bind(r.revision).bind(r.replaces)
                 .bind(r.openedAt.toString(Qt::ISODateWithMs)).bind(closedAt).bind(r.userType)
-                .bind(verdict).bind(sha).bind(body).run();
+                .bind(verdict).bind(sha).bind(body).bind(calibratedAt).run();
         }
         if (!db.commit())
             fail(doing, cause(db.lastError()));
@@ -292,7 +305,8 @@ void SqliteStore::save(const Record &r)
 QList<RecordSummary> SqliteStore::history(const QString &indexNo)
 {
     ensureOpen();
-    QString sql = QStringLiteral("SELECT uuid, index_no, revision, replaces, opened_at, closed_at, verdict, user_type FROM records");
+    QString sql = QStringLiteral("SELECT uuid, index_no, revision, replaces, opened_at, closed_at, verdict, user_type, calibrated_at "
+                                 "FROM records");
     if (!indexNo.isEmpty())
         sql += QStringLiteral(" WHERE index_no = ?");
     sql += QStringLiteral(" ORDER BY opened_at DESC, revision DESC");

@@ -14,7 +14,7 @@ namespace records {
 class SqliteStore : public RecordStore
 {
 public:
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     explicit SqliteStore(const QString &path, QObject *parent = nullptr);
     ~SqliteStore() override;

@@ -1,5 +1,6 @@
 #include "HistoryPanel.h"
 
+#include "Drift.h"
 #include "Intervals.h"
 
 #include <QDateEdit>
@@ -161,7 +162,7 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const 
         if (counted.isEmpty()) {
             due->setText(QStringLiteral("Not calibrated yet."));
         } else if (current) {
-            const QDate last = counted.first().openedAt.toLocalTime().date();
+            const QDate last = calibrationDay(counted.first());
             const QDate next = dueAfter(last, current->months);
             const bool overdue = next < today;
             due->setText(QStringLiteral("%1 %2 (%3 months after %4)")
@@ -171,10 +172,10 @@ QString HistoryPanel::refresh(RecordStore *store, const QString &indexNo, const 
             due->setStyleSheet(overdue ? QStringLiteral("color: rgb(176, 0, 0); font-weight: bold") : QString());
         } else {
             due->setText(QStringLiteral("Last calibrated %1; no due date without an agreed interval.")
-                             .arg(counted.first().openedAt.toLocalTime().date().toString(Qt::ISODate)));
+                             .arg(calibrationDay(counted.first()).toString(Qt::ISODate)));
             due->setStyleSheet({});
         }
-        const QString why = intervalHint(m_drift, current ? current->months : 0, m_decimals, m_unit);
+        const QString why = visits.isEmpty() ? QString() : intervalHint(visits.first(), current ? current->months : 0);
         hint->setText(why);
         hint->setVisible(!why.isEmpty());
     } catch (const StoreError &e) {

@@ -118,7 +118,7 @@ QVariant PointsModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ForegroundRole) {
         if (p->reading && !counted)
             return QBrush(QColor(128, 128, 128)); // void: shown greyed until taken again
-        if (counted && !res.pass && !res.undecided)
+        if (counted && res.fails())
             return QBrush(QColor(176, 0, 0));
         return {};
     }

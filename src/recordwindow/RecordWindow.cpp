@@ -4,6 +4,7 @@
 #include "DriftWindow.h"
 #include "Intervals.h"
 #include "FileDialog.h"
+#include "PlanChecks.h"
 #include "InputBox.h"
 #include "MsgBox.h"
 #include "PrintDialog.h"
@@ -22,7 +23,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <cmath>
 
 using namespace records;
 
@@ -164,11 +164,20 @@ void RecordWindow::connectActions()
 
 void RecordWindow::chooseLimits()
 {
-    if (!m_visit.record() || m_visit.readOnly())
-        return;
     // Both read first: the first change refills the form from the record.
     const bool inService = visitForm->inService();
     const Acceptance acceptance = visitForm->acceptance();
+    if (!m_visit.record() || m_visit.readOnly()) {
+        // No record yet: the rule is checked against the plan New record would make.
+        QString wrong;
+        Record planned;
+        if (const auto described = instrument->read(&wrong); described && !m_visit.indexNo().isEmpty())
+            if (const QString why = m_visit.plan(*described, visitForm->weights(), inService, acceptance, &planned); !why.isEmpty()) {
+                visitForm->decisionRule->setCurrentIndex(int(Acceptance::Simple));
+                return complain(why);
+            }
+        return;
+    }
     QString why = m_visit.setInService(inService);
     if (why.isEmpty())
         why = m_visit.setAcceptance(acceptance);
@@ -176,33 +185,26 @@ void RecordWindow::chooseLimits()
         visitForm->fill(*m_visit.record());
         return complain(why);
     }
-    const Instrument &in = m_visit.record()->instrument;
-    if (visitForm->acceptance() == Acceptance::Guarded && in.d >= in.e) {
-        // U is at least k x the two roundings, 2 d / sqrt 6; the MPE is 0.5 e up to 500 e (50 e).
-        const Micro floor = Micro(std::ceil(2.0 * double(in.d) / std::sqrt(6.0)));
-        const Micro band = (in.accuracy == AccuracyClass::III ? 500 : 50) * in.e;
-        const Micro lowest = mpe(in, 0, m_visit.record()->inService);
-        if (floor >= lowest) {
-            const int decimals = readingDecimals(in);
-            const QString unit = QLatin1Char(' ') + unitName(in.pounds);
-            platform::MsgBox(QStringLiteral("With d = e = %1, U is at least 2 d / sqrt 6 = %2 at every point (the rounding at zero "
-                                            "and at the load alone), not less than the MPE of %3 up to %4: guarded acceptance "
-                                            "cannot state conformity there, and the record and certificate say so at those points.")
-                                 .arg(formatMass(in.d, decimals) + unit, formatMass(floor, decimals) + unit,
-                                      formatMass(lowest, decimals) + unit, formatMass(band, decimalsOf(in.e)) + unit),
-                             platform::vbOKOnly | platform::vbInformation, windowTitle());
-        }
-    }
+    warnOfPlan();
+}
+
+void RecordWindow::warnOfPlan()
+{
+    if (!m_visit.record() || m_visit.readOnly() || hasReadings(*m_visit.record()))
+        return;
+    if (const QStringList warnings = planWarnings(*m_visit.record()); !warnings.isEmpty())
+        platform::MsgBox(warnings.join(QStringLiteral("\n\n")), platform::vbOKOnly | platform::vbInformation, windowTitle());
 }
 
 void RecordWindow::editWeights()
 {
-    if (!m_visit.record() || m_visit.readOnly() || hasReadings(*m_visit.record()))
+    if (!m_visit.record() || m_visit.readOnly())
         return;
     if (const QString why = m_visit.setWeights(visitForm->weights()); !why.isEmpty()) {
         visitForm->fill(*m_visit.record());
-        complain(why);
+        return complain(why);
     }
+    warnOfPlan();
 }
 
 void RecordWindow::editDetails()
@@ -384,6 +386,7 @@ void RecordWindow::startRecord()
     if (given.place.isEmpty())
         given.place = described->location;
     m_visit.setDetails(given);
+    warnOfPlan();
     tests->showTable(Phase::AsFound, Test::Weighing);
     refreshHistory();
     // The next thing to type: the technician's name while it is missing, else the first reading.
@@ -470,6 +473,8 @@ void RecordWindow::printTheCertificate()
 
 QDate RecordWindow::nextDue(const Record &r)
 {
+    if (r.format >= 4)
+        return nextDueOf(r, {}); // sealed into the record when it closed
     try {
         return m_store ? nextDueOf(r, m_store->agreements(r.instrument.indexNo)) : QDate();
     } catch (const StoreError &) {
@@ -557,7 +562,16 @@ void RecordWindow::showDrift()
 
 void RecordWindow::correctShown()
 {
-    if (const QString why = m_visit.correct(); !why.isEmpty())
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded())
+        return;
+    const QString reason = platform::InputBox(
+        this, QStringLiteral("Why is record %1 corrected? The new certificate names the one it replaces and this reason.")
+                  .arg(recordNumber(*r)),
+        windowTitle());
+    if (reason.trimmed().isEmpty())
+        return;
+    if (const QString why = m_visit.correct(reason); !why.isEmpty())
         complain(why);
     refreshHistory();
 }

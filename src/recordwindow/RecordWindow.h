@@ -95,6 +95,7 @@ private:
     void refreshStoreState();
     void refreshServerState();
     void chooseLimits();
+    void warnOfPlan(); // before the first reading: what the plan's weights and rule leave to say
     void editWeights();
     void editDetails();
     void complain(const QString &why);

@@ -17,7 +17,9 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     limits = new QComboBox(this);
     limits->addItems({QStringLiteral("Initial verification"), QStringLiteral("In service")});
     decisionRule = new QComboBox(this);
-    decisionRule->addItems({QStringLiteral("Simple acceptance: |E| <= MPE"), QStringLiteral("Guarded acceptance: |E| + U <= MPE")});
+    // In the order of Acceptance: ILAC-G8:2019 4.2.1, 4.2.2 and 4.2.3.
+    decisionRule->addItems({QStringLiteral("Simple acceptance: |E| <= MPE"), QStringLiteral("Guarded, binary: |E| <= MPE - U"),
+                            QStringLiteral("Guarded, non-binary: 4 outcomes")});
     for (QComboBox *box : {limits, decisionRule}) // their choices whole, at the window's narrowest too
         box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     weightSet = new QLineEdit(this);
@@ -27,6 +29,8 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     weightClass->setCurrentText(QStringLiteral("M1"));
     weightCertificate = new QLineEdit(this);
     weightCertificate->setPlaceholderText(QStringLiteral("certificate"));
+    weightIssuer = new QLineEdit(this);
+    weightIssuer->setPlaceholderText(QStringLiteral("laboratory"));
     weightSet->setMinimumWidth(weightSet->fontMetrics().horizontalAdvance(QStringLiteral("set id")) + 12);
     technician = new QLineEdit(this);
     technician->setPlaceholderText(QStringLiteral("the technician: your name"));
@@ -54,7 +58,7 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     row(0, QStringLiteral("&MPE limits"), limits);
     row(1, QStringLiteral("Deci&sion rule"), decisionRule);
     row(2, QStringLiteral("Reference wei&ghts"), weightSet, QStringLiteral("&class"), weightClass);
-    row(3, QStringLiteral("Weights' certificate N&o."), weightCertificate);
+    row(3, QStringLiteral("Weights' certificate N&o."), weightCertificate, QStringLiteral("issued b&y"), weightIssuer);
     row(4, QStringLiteral("Calibrated &by"), technician);
     row(5, QStringLiteral("Pl&ace"), place);
     row(6, QStringLiteral("\u00b0C at s&tart"), temperatureStart, QStringLiteral("at &end"), temperatureEnd);
@@ -70,7 +74,7 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
     connect(limits, &QComboBox::activated, this, &VisitForm::limitsChosen);
     connect(decisionRule, &QComboBox::activated, this, &VisitForm::limitsChosen);
     connect(weightClass, &QComboBox::activated, this, &VisitForm::weightsEdited);
-    for (QLineEdit *w : {weightSet, weightCertificate})
+    for (QLineEdit *w : {weightSet, weightCertificate, weightIssuer})
         connect(w, &QLineEdit::editingFinished, this, &VisitForm::weightsEdited);
     for (QLineEdit *w : {technician, place, temperatureStart, temperatureEnd})
         connect(w, &QLineEdit::editingFinished, this, &VisitForm::detailsEdited);
@@ -79,12 +83,13 @@ VisitForm::VisitForm(QWidget *parent) : QWidget(parent)
 void VisitForm::fill(const Record &r)
 {
     limits->setCurrentIndex(r.inService ? 1 : 0);
-    decisionRule->setCurrentIndex(r.acceptance == Acceptance::Guarded ? 1 : 0);
+    decisionRule->setCurrentIndex(int(r.acceptance));
     weightSet->setText(r.weights.setId);
     if (weightClass->findText(r.weights.weightClass) < 0 && !r.weights.weightClass.isEmpty())
         weightClass->addItem(r.weights.weightClass); // as an earlier version kept it
     weightClass->setCurrentText(r.weights.weightClass);
     weightCertificate->setText(r.weights.certificate);
+    weightIssuer->setText(r.weights.issuedBy);
     if (!r.technician.isEmpty() || r.closed())
         technician->setText(r.technician);
     place->setText(r.place);
@@ -99,6 +104,7 @@ void VisitForm::setEditable(bool beforeReadings, bool open)
         w->setEnabled(beforeReadings);
     for (QWidget *w : std::initializer_list<QWidget *>{technician, place, temperatureStart, temperatureEnd})
         w->setEnabled(open);
+    weightIssuer->setEnabled(beforeReadings || open);
     discard->setEnabled(open);
 }
 
@@ -109,12 +115,13 @@ bool VisitForm::inService() const
 
 Acceptance VisitForm::acceptance() const
 {
-    return decisionRule->currentIndex() == 1 ? Acceptance::Guarded : Acceptance::Simple;
+    return Acceptance(qBound(0, decisionRule->currentIndex(), int(Acceptance::NonBinary)));
 }
 
 ReferenceWeights VisitForm::weights() const
 {
-    return {weightSet->text().trimmed(), weightClass->currentText(), weightCertificate->text().trimmed()};
+    return {weightSet->text().trimmed(), weightClass->currentText(), weightCertificate->text().trimmed(),
+            weightIssuer->text().simplified()};
 }
 
 std::optional<Visit::Details> VisitForm::details(QString *wrong) const

@@ -20,7 +20,8 @@ public:
     explicit VisitForm(QWidget *parent = nullptr);
 
     void fill(const records::Record &record);
-    // Limits, rule and weights may change while no reading was taken; the rest while the record is open.
+    // Limits, rule and weights may change while no reading was taken; the rest (who issued the
+    // weights' certificate too) while the record is open.
     void setEditable(bool beforeReadings, bool open);
 
     bool inService() const;
@@ -34,6 +35,7 @@ public:
     QLineEdit *weightSet;
     QComboBox *weightClass; // OIML R 111
     QLineEdit *weightCertificate;
+    QLineEdit *weightIssuer; // who issued that certificate: the traceability statement names it
     QLineEdit *technician;
     QLineEdit *place;
     QLineEdit *temperatureStart; // degrees Celsius

@@ -30,7 +30,7 @@ struct Session
     {
         scale.start(dir.path(), 1, QStringList{"--quiet", "--rate", rate, "--settle-ms", "100"} + more);
         record.setStore(&store);
-        visit.setProvider({QStringLiteral("Scales Service Co."), {}, {}, {}, {}});
+        visit.setProvider({QStringLiteral("Scales Service Co."), QStringLiteral("4 Harbour Road"), {}, {}, {}});
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
         console.show();
