@@ -10,6 +10,8 @@
 #include "RecordWindow.h"
 #include "ServerLink.h"
 #include "SyncedStore.h"
+#include "RecordCheck.h"
+#include "TechnicianSigner.h"
 
 #include <QApplication>
 #include <QChart>
@@ -214,9 +216,11 @@ private slots:
             return IntervalAgreement{indexNo, months, QDate(2024, 1, 10), QStringLiteral("Anna Berg"),
                                      QDateTime(QDate(2024, 1, 10), QTime(10, 0), Qt::UTC)};
         };
-        aLast.due = dueAtClosing(aLast, {agreed(a, 12)}, aLast.closedAt); // as closing seals it
-        aLast.sha256 = aLast.computeSha256();
+        aLast.due = dueAtClosing(aLast, {agreed(a, 12)}, aLast.closedAt); // as closing seals and signs it
         QTemporaryDir dir;
+        signing::TechnicianSigner signer({dir.path(), dir.path(), [] { return signing::Name{QStringLiteral("Anna Berg"), {}}; },
+                                          [](const QString &, bool) { return QByteArray("technician passphrase"); }, false});
+        aLast = testsupport::signedBy(aLast, signer);
         {
             SyncedStore first(dir.filePath(QStringLiteral("first.sqlite")), serverFor(QStringLiteral("due")));
             SyncedStore second(dir.filePath(QStringLiteral("second.sqlite")), serverFor(QStringLiteral("due")));
@@ -406,6 +410,50 @@ private slots:
         QVERIFY(changed.exec(QStringLiteral("ALTER TABLE service_records DISABLE TRIGGER service_records_never_change")));
         QVERIFY(changed.exec(QStringLiteral("UPDATE service_records SET body = replace(body, '\"indication\":7', '\"indication\":8')")));
         QVERIFY(!link.load(r.uuid)->intact);
+    }
+
+    // Signed records on the server: one rewritten there with its SHA-256 computed again (the
+    // trigger dropped) is refused, and one deleted there is found by --verify-records.
+    void signaturesOnTheServer()
+    {
+        Admin admin;
+        QVERIFY(admin.exec(QStringLiteral("CREATE DATABASE signatures")));
+        QTemporaryDir dir;
+        signing::TechnicianSigner signer({dir.path(), dir.path(), [] { return signing::Name{QStringLiteral("Anna Berg"), {}}; },
+                                          [](const QString &, bool) { return QByteArray("technician passphrase"); }, false});
+        QList<Record> chain;
+        for (int n = 1; n <= 4; ++n)
+            chain << testsupport::signedBy(closedRecord(QStringLiteral("77777777777"), n), signer, n,
+                                           chain.isEmpty() ? QString() : chain.last().sha256);
+        ServerLink link(serverFor(QStringLiteral("signatures")));
+        QStringList sent;
+        link.send(chain, &sent);
+        QCOMPARE(sent.size(), 4);
+        Record forged = chain[1];
+        forged.technician = QStringLiteral("Ben Ode");
+        forged.sha256 = forged.computeSha256();
+        Admin changed(QStringLiteral("signatures"));
+        QVERIFY(changed.exec(QStringLiteral("DROP TRIGGER service_records_never_change ON service_records")));
+        QVERIFY(changed.exec(QStringLiteral("UPDATE service_records SET body = '%1', sha256 = '%2' WHERE uuid = '%3'")
+                                 .arg(QString::fromUtf8(forged.canonical()).replace(QLatin1Char('\''), QLatin1String("''")),
+                                      forged.sha256, forged.uuid)));
+        QVERIFY(changed.exec(QStringLiteral("DELETE FROM service_records WHERE uuid = '%1'").arg(chain[2].uuid)));
+        LoadedRecord loaded = *link.load(forged.uuid);
+        QVERIFY(loaded.intact); // its SHA-256 matches: only the signature tells
+        signing::checkSeal(loaded, signing::readTrust(dir.path()));
+        QVERIFY(!loaded.intact && loaded.sealNote.startsWith(QLatin1String("its signature does not hold")));
+
+        QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/vantor_cal", dir.filePath("vantor_cal")));
+        QProcess cli;
+        cli.start(dir.filePath("vantor_cal"), {QStringLiteral("--records-server"), serverFor(QStringLiteral("signatures")).connectionString(),
+                                               QStringLiteral("--verify-records")});
+        QVERIFY(cli.waitForFinished(60000));
+        const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+        QCOMPARE(cli.exitCode(), 1);
+        for (const QString &expected : {recordNumber(forged) + QStringLiteral(": refused: its signature does not hold"),
+                                        QStringLiteral("Record 3 of the chain of Anna Berg (key %1) is missing").arg(signer.publicKeyId().left(16)),
+                                        QStringLiteral("3 closed record(s)")})
+            QVERIFY2(out.contains(expected), qPrintable(out));
     }
 
     // No server at all: records are kept here at once, and the record window says where they wait.

@@ -221,6 +221,19 @@ private slots:
         QVERIFY(run(v.dir.file("vantor_cal"), QStringList{"--export-record", "ffffffff", "--csv", v.dir.file("none.csv")}, &listed)
                 != QStringLiteral("ok"));
         QVERIFY2(listed.contains(QLatin1String("No record ffffffff")), qPrintable(listed));
+
+        // Signed as it closed, and its certificate from the window too; checked from the command line.
+        QString verified;
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify-records")}, &verified);
+        QVERIFY2(verified.contains(number + QStringLiteral(": signed by Anna Berg, not certified by the laboratory."))
+                     && verified.contains(QLatin1String("1 closed record(s)")),
+                 qPrintable(verified));
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), v.dir.file("certificate-" + number + ".pdf")}, &verified);
+        QVERIFY2(verified.contains(QLatin1String("the signature holds over the whole file, but it is signed by Anna Berg, not "
+                                                 "certified by the laboratory.")),
+                 qPrintable(verified));
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), v.dir.file("cli.pdf")}, &verified);
+        QVERIFY2(verified.contains(QLatin1String(": not signed.")), qPrintable(verified)); // no terminal asked for the passphrase
     }
 
     // The reading goes to the point selected, which after a capture and after every switch of

@@ -1,5 +1,8 @@
 #include "ConsoleApp.h"
 
+#include "CheckedStore.h"
+#include "InputBox.h"
+#include "MsgBox.h"
 #include "RecordWindow.h"
 #include "SqliteStore.h"
 #include "SyncedStore.h"
@@ -19,9 +22,22 @@ constexpr int kLogoWidthPx = 400;
 constexpr int kSendWaitingAfterMs = 2000;
 } // namespace
 
-ConsoleApp::ConsoleApp(Options options, QObject *parent) : QObject(parent), m_options(std::move(options))
+ConsoleApp::ConsoleApp(Options options, QObject *parent)
+    : QObject(parent), m_options(std::move(options)), m_signer(signerSetup([this](const QString &prompt, bool confirm) {
+          QWidget *over = m_recordWindow ? static_cast<QWidget *>(m_recordWindow.get()) : &m_window;
+          const QString title = QStringLiteral("Signing key");
+          const QString first = platform::PasswordBox(over, prompt, title);
+          if (first.isEmpty() || !confirm)
+              return first.toUtf8();
+          if (platform::PasswordBox(over, QStringLiteral("Type the passphrase once more:"), title) != first) {
+              platform::MsgBox(QStringLiteral("The two passphrases differ."), platform::vbOKOnly | platform::vbExclamation, title);
+              return QByteArray();
+          }
+          return first.toUtf8();
+      }))
 {
     m_visit.setProvider(provider());
+    m_visit.setSigner(&m_signer);
     connect(&m_window, &frmMain::deviceEvent, &m_visit, &records::Visit::onDeviceEvent);
     connect(&m_window, &frmMain::recordWindowRequested, this, &ConsoleApp::showRecordWindow);
     m_sendWaiting.setSingleShot(true);
@@ -47,8 +63,9 @@ records::RecordStore &ConsoleApp::store()
             m_store = std::make_unique<records::SyncedStore>(m_options.recordsFile, *m_options.server);
         else
             m_store = std::make_unique<records::SqliteStore>(m_options.recordsFile);
+        m_checked = std::make_unique<signing::CheckedStore>(*m_store, laboratoryFolder());
     }
-    return *m_store;
+    return *m_checked;
 }
 
 void ConsoleApp::showRecordWindow()
@@ -60,6 +77,8 @@ void ConsoleApp::showRecordWindow()
         m_recordWindow->setStore(&store());
         m_recordWindow->setServerNote(m_options.serverNote);
         m_recordWindow->setPaper(paper());
+        m_recordWindow->setCertificateSigner(
+            [this](const records::Record &r, const QString &path) { return signCertificate(m_signer, r, path); });
         m_recordWindow->setTechnician(modCommon::GetString_ofINI(kTechnicianSection, QStringLiteral("Name"), QString()));
         connect(m_recordWindow.get(), &RecordWindow::technicianNamed, this, [](const QString &name) {
             modCommon::SetString_ofINI(kTechnicianSection, QStringLiteral("Name"), name);
@@ -120,6 +139,39 @@ records::Provider ConsoleApp::provider()
         }
     }
     return p;
+}
+
+QString ConsoleApp::laboratoryFolder()
+{
+    const QString folder = modCommon::GetString_ofINI(QStringLiteral("Laboratory"), QStringLiteral("Folder"), QString()).trimmed();
+    return folder.isEmpty() ? platform::dataDir() : QDir(platform::dataDir()).absoluteFilePath(folder);
+}
+
+signing::SignerSetup ConsoleApp::signerSetup(std::function<QByteArray(const QString &prompt, bool confirm)> passphrase)
+{
+    signing::SignerSetup setup;
+    setup.dataFolder = platform::dataDir();
+    setup.laboratoryFolder = laboratoryFolder();
+    setup.who = [] {
+        return signing::Name{modCommon::GetString_ofINI(kTechnicianSection, QStringLiteral("Name"), QString()).simplified(), provider().name};
+    };
+    setup.passphrase = std::move(passphrase);
+    setup.systemStore = modCommon::GetString_ofINI(QStringLiteral("Signing"), QStringLiteral("KeyStore"), QString()) != QLatin1String("file");
+    return setup;
+}
+
+QString ConsoleApp::signCertificate(signing::TechnicianSigner &signer, const records::Record &r, const QString &path)
+{
+    if (r.format < 4)
+        return {}; // made before records were signed: the certificate says so
+    if (!r.chain || r.chain->key != signer.publicKeyId())
+        return QStringLiteral("The certificate was written but not signed: record %1 was signed with a key this computer does "
+                              "not hold, and only that key signs its certificate.")
+            .arg(records::recordNumber(r));
+    if (const QString why = signer.signPdf(path, QStringLiteral("Calibration certificate %1").arg(records::recordNumber(r)));
+        !why.isEmpty())
+        return QStringLiteral("The certificate was written but not signed: %1").arg(why);
+    return {};
 }
 
 QPageSize::PageSizeId ConsoleApp::paper()

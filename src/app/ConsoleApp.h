@@ -4,7 +4,9 @@
 //  - the main window (frmMain), which talks to the scale and hands every device event to
 //  - the visit (records::Visit), which follows the scale from the start and keeps the record;
 //  - the records store: the SQLite file in the data folder, or that file and a team's server
-//    (made when first needed, so the SQL driver does not load at start-up);
+//    (made when first needed, so the SQL driver does not load at start-up), checked as it is read
+//    against the laboratory's trust;
+//  - the technician's signing key, which signs each record as it closes and its certificate PDF;
 //  - the record window, made when the main window first asks for it, beside the main window or
 //    where the technician left it last time (kept in the settings file, section [RecordWindow]);
 //    the technician's name is kept there as well ([Technician] Name), once per computer.
@@ -14,6 +16,7 @@
 
 #include "RecordStore.h"
 #include "ServerAddress.h"
+#include "TechnicianSigner.h"
 #include "Visit.h"
 #include "frmMain.h"
 
@@ -55,6 +58,14 @@ public:
     static records::Provider provider();
     // The paper of certificates: [Certificate] Paper=A4 or Letter, else the locale's.
     static QPageSize::PageSizeId paper();
+    // The laboratory's folder: [Laboratory] Folder (relative to the data folder where not absolute),
+    // else the data folder.
+    static QString laboratoryFolder();
+    // The technician's signer as this computer keeps it; `passphrase` asks for the key's one.
+    static signing::SignerSetup signerSetup(std::function<QByteArray(const QString &prompt, bool confirm)> passphrase);
+    // Signs a record's certificate PDF with this computer's key where that key signed the record;
+    // "" where it did, or where the record is of a version that signed nothing; else why not.
+    static QString signCertificate(signing::TechnicianSigner &signer, const records::Record &record, const QString &path);
 
 private:
     void showRecordWindow();
@@ -62,7 +73,9 @@ private:
     Options m_options;
     frmMain m_window;
     records::Visit m_visit;
+    signing::TechnicianSigner m_signer;
     std::unique_ptr<records::RecordStore> m_store;
+    std::unique_ptr<records::RecordStore> m_checked; // m_store, checked as it is read
     std::unique_ptr<RecordWindow> m_recordWindow; // goes before the store it shows
     QTimer m_sendWaiting;
 };

@@ -13,7 +13,28 @@
 
 using namespace records;
 
-int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, QTextStream &out, QTextStream &err)
+namespace {
+// Who signed a closed record, in a word for the list.
+QString signedWord(RecordStore &local, ServerLink *server, const RecordSummary &s, const RecordCheck &check)
+{
+    if (!check || !s.closedAt.isValid())
+        return {};
+    try {
+        std::optional<LoadedRecord> loaded = server ? server->load(s.uuid) : local.load(s.uuid);
+        if (!loaded)
+            return {};
+        check(*loaded);
+        static const QString words[] = {{}, QStringLiteral("not signed"), QStringLiteral("certified"), QStringLiteral("not certified"),
+                                        QStringLiteral("foreign"), QStringLiteral("REFUSED")};
+        return loaded->intact ? words[loaded->signedBy] : words[LoadedRecord::Refused];
+    } catch (const StoreError &) {
+        return QStringLiteral("unread");
+    }
+}
+} // namespace
+
+int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, QTextStream &out, QTextStream &err,
+                const RecordCheck &check)
 {
     try {
         QList<RecordSummary> list;
@@ -28,19 +49,20 @@ int listRecords(RecordStore &local, ServerLink *server, const QString &indexNo, 
         }
         if (!fromServer)
             list = local.history(indexNo);
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                    .arg(QStringLiteral("Record"), -12).arg(QStringLiteral("Index No."), -12)
                    .arg(QStringLiteral("Opened"), -17).arg(QStringLiteral("Closed"), -17)
-                   .arg(QStringLiteral("Verdict"), -9).arg(QStringLiteral("User"), -5).arg(QStringLiteral("Kept on"));
+                   .arg(QStringLiteral("Verdict"), -9).arg(QStringLiteral("User"), -5).arg(QStringLiteral("Signed"), -14)
+                   .arg(QStringLiteral("Kept on"));
         for (const RecordSummary &s : list) {
             const QString number = recordNumber(s.uuid, s.revision);
             const auto when = [](const QDateTime &t) {
                 return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-");
             };
-            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                        .arg(number, -12).arg(s.indexNo, -12).arg(when(s.openedAt), -17).arg(when(s.closedAt), -17)
                        .arg(s.closedAt.isValid() ? verdictName(s.verdict) : QStringLiteral("open"), -9)
-                       .arg(s.userType, -5).arg(s.source);
+                       .arg(s.userType, -5).arg(signedWord(local, fromServer ? server : nullptr, s, check), -14).arg(s.source);
         }
         if (list.isEmpty())
             out << (indexNo.isEmpty() ? QStringLiteral("No records.\n") : QStringLiteral("No records of %1.\n").arg(indexNo));
@@ -98,7 +120,8 @@ int listDue(RecordStore &local, ServerLink *server, int days, const QString &csv
 }
 
 int exportRecord(RecordStore &local, ServerLink *server, const QString &id, const QString &pdfPath,
-                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err)
+                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err,
+                 const RecordCheck &check, const PdfSigner &sign)
 {
     if (pdfPath.isEmpty() && csvPath.isEmpty()) {
         err << "--export-record wants --pdf FILE or --csv FILE\n";
@@ -120,10 +143,17 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
                                                                  server ? QStringLiteral(" nor on ") + server->name() : QString());
             return 1;
         }
+        const bool intactBefore = loaded->intact;
+        if (check)
+            check(*loaded);
         const Record &r = loaded->record;
-        if (!loaded->intact) {
+        if (!intactBefore) {
             err << QStringLiteral("Record %1 was changed after it was closed: its contents do not match its SHA-256. "
                                   "It is not exported.\n").arg(recordNumber(r));
+            return 1;
+        }
+        if (!loaded->intact) {
+            err << QStringLiteral("Record %1 is refused: %2. It is not exported.\n").arg(recordNumber(r), loaded->sealNote);
             return 1;
         }
         QString error;
@@ -150,6 +180,9 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
                 err << error << '\n';
                 return 1;
             }
+            if (sign)
+                if (const QString why = sign(r, pdfPath); !why.isEmpty())
+                    err << why << '\n';
             out << QStringLiteral("Certificate of record %1: %2\n").arg(recordNumber(r), pdfPath);
         }
         if (!csvPath.isEmpty()) {

@@ -2,6 +2,9 @@
 #include "Program.h"
 #include "ConsoleApp.h"
 #include "RecordsCommands.h"
+#include "SigningCommands.h"
+#include "RecordCheck.h"
+#include "TechnicianSigner.h"
 #include "ServerAddress.h"
 #include "ServerLink.h"
 #include "SqliteStore.h"
@@ -35,10 +38,13 @@ QString leftoversNote()
 // What the command line asks for.
 struct Request
 {
-    enum Kind { Console, List, Export, Due } kind = Console;
+    enum Kind { Console, List, Export, Due, Verify, VerifyRecords, KeyRequest, KeyNew, LabCreate, LabCertify, LabRevoke } kind = Console;
     int dueDays = 30;                              // --due [DAYS]
     QString indexNo;                               // --list-records [INDEX_NO]
     QString exportId, pdfPath, csvPath;            // --export-record ID --pdf FILE --csv FILE
+    QString argument;                              // --verify FILE, --key-request FILE, --lab-create NAME, ...
+    QString outPath;                               // --out FILE (--lab-certify)
+    QString laboratoryFolder;                      // --lab-folder DIR, else as the settings say
     std::optional<records::ServerAddress> server; // --records-server, else [Records] Server in the settings
     QString serverNote;                            // why the settings' server is not used
     int exitCode = -1;                             // >= 0: the program ends with it at once
@@ -69,6 +75,29 @@ void describe(QCommandLineParser &parser)
         {QStringLiteral("due"), QStringLiteral("List the scales whose calibration is due within DAYS (30 without it) or overdue: "
                                                "Index No., customer, location, last verdict, due date; every technician's "
                                                "with a records server.")},
+        {QStringLiteral("verify"), QStringLiteral("Check a certificate PDF or an exported record: its signature, who signed it and "
+                                                  "whether the laboratory stands behind them."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("verify-records"), QStringLiteral("Check every closed record of this computer's file (of the server with "
+                                                          "--records-server): signatures, certificates, revocations and each "
+                                                          "signer's chain.")},
+        {QStringLiteral("key-request"), QStringLiteral("Write a request for the laboratory's certificate of this computer's "
+                                                       "signing key (made if there is none) to FILE."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("key-new"), QStringLiteral("Forget this computer's signing key (after the laboratory revoked it); the "
+                                                   "next record closed makes a new one.")},
+        {QStringLiteral("lab-create"), QStringLiteral("Office: set up the laboratory's certificate authority, named NAME, in the "
+                                                      "laboratory's folder (the passphrase is read from the terminal)."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("lab-certify"), QStringLiteral("Office: certify a technician's key from the request in FILE."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("lab-revoke"), QStringLiteral("Office: revoke the certificates issued to the technician NAME (or the key "
+                                                      "id KEY) from now on."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("lab-folder"), QStringLiteral("The laboratory's folder for this run, instead of [Laboratory] Folder."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("out"), QStringLiteral("With --lab-certify: write the certificate issued to FILE as well."),
+         QStringLiteral("FILE")},
         {QStringLiteral("records-server"),
          QStringLiteral("For this run, also keep the records on this PostgreSQL server (a libpq connection string or URI, "
                         "no password: ~/.pgpass) instead of the one in the settings ([Records] Server)."),
@@ -94,7 +123,10 @@ Request readCommandLine(int argc, char *argv[])
     // mistake the caller must hear of (a script would otherwise wait on a window).
     const QStringList known{QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("list-records"),
                             QStringLiteral("export-record"), QStringLiteral("pdf"), QStringLiteral("csv"),
-                            QStringLiteral("records-server"), QStringLiteral("due")};
+                            QStringLiteral("records-server"), QStringLiteral("due"), QStringLiteral("verify"),
+                            QStringLiteral("verify-records"), QStringLiteral("key-request"), QStringLiteral("key-new"),
+                            QStringLiteral("lab-create"), QStringLiteral("lab-certify"), QStringLiteral("lab-revoke"),
+                            QStringLiteral("lab-folder"), QStringLiteral("out")};
     for (const QString &arg : QCoreApplication::arguments().mid(1)) {
         if (arg == QLatin1String("--"))
             break;
@@ -121,7 +153,20 @@ Request readCommandLine(int argc, char *argv[])
             request.serverNote = QStringLiteral("The records server in %1 is not used. %2").arg(modCommon::settingsPath(), why);
         }
     }
-    if (parser.isSet(QStringLiteral("due"))) {
+    request.laboratoryFolder = parser.value(QStringLiteral("lab-folder"));
+    const std::pair<const char *, Request::Kind> signingCommands[] = {
+        {"verify", Request::Verify},           {"verify-records", Request::VerifyRecords}, {"key-request", Request::KeyRequest},
+        {"key-new", Request::KeyNew},          {"lab-create", Request::LabCreate},         {"lab-certify", Request::LabCertify},
+        {"lab-revoke", Request::LabRevoke}};
+    for (const auto &[option, kind] : signingCommands)
+        if (parser.isSet(QLatin1String(option)) && request.kind == Request::Console) {
+            request.kind = kind;
+            request.argument = parser.value(QLatin1String(option));
+            request.outPath = parser.value(QStringLiteral("out"));
+        }
+    if (request.kind != Request::Console) {
+        // a signing command
+    } else if (parser.isSet(QStringLiteral("due"))) {
         request.kind = Request::Due;
         request.csvPath = parser.value(QStringLiteral("csv"));
         // DAYS is the word after --due, also where it looks like an option ("-3": the parser would
@@ -151,6 +196,32 @@ Request readCommandLine(int argc, char *argv[])
     return request;
 }
 
+// A command about signatures and the laboratory.
+int runSigningCommand(const Request &request)
+{
+    QTextStream out(stdout), err(stderr);
+    const QString lab = request.laboratoryFolder.isEmpty() ? ConsoleApp::laboratoryFolder()
+                                                           : QDir(request.laboratoryFolder).absolutePath();
+    const auto fromTerminal = [](const QString &prompt) { return passphraseFromTerminal(prompt); };
+    signing::TechnicianSigner signer(ConsoleApp::signerSetup([](const QString &prompt, bool) { return passphraseFromTerminal(prompt); }));
+    switch (request.kind) {
+    case Request::Verify: return verifyFile(request.argument, lab, out, err);
+    case Request::VerifyRecords: {
+        records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
+        std::optional<records::ServerLink> link;
+        if (request.server)
+            link.emplace(*request.server);
+        return verifyRecords(store, link ? &*link : nullptr, lab, out, err);
+    }
+    case Request::KeyRequest: return keyRequest(signer, request.argument, out, err);
+    case Request::KeyNew: return keyNew(signer, out, err);
+    case Request::LabCreate: return labCreate(lab, request.argument, fromTerminal, out, err);
+    case Request::LabCertify: return labCertify(lab, request.argument, request.outPath, fromTerminal, out, err);
+    case Request::LabRevoke: return labRevoke(lab, request.argument, fromTerminal, out, err);
+    default: return 2;
+    }
+}
+
 // A record command: from the team's server when one is set, else (or when it does not answer)
 // from this computer.
 int runRecordCommand(const Request &request)
@@ -160,12 +231,17 @@ int runRecordCommand(const Request &request)
     std::optional<records::ServerLink> link;
     if (request.server)
         link.emplace(*request.server);
+    const signing::Trust trust = signing::readTrust(ConsoleApp::laboratoryFolder());
+    const auto check = [&trust](records::LoadedRecord &loaded) { signing::checkSeal(loaded, trust); };
     if (request.kind == Request::List)
-        return listRecords(store, link ? &*link : nullptr, request.indexNo, out, err);
+        return listRecords(store, link ? &*link : nullptr, request.indexNo, out, err, check);
     if (request.kind == Request::Due)
         return listDue(store, link ? &*link : nullptr, request.dueDays, request.csvPath, QDate::currentDate(), out, err);
-    return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath,
-                        ConsoleApp::paper(), out, err);
+    signing::TechnicianSigner signer(ConsoleApp::signerSetup([](const QString &prompt, bool) { return passphraseIfTerminal(prompt); }));
+    return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath, ConsoleApp::paper(), out,
+                        err, check, [&signer](const records::Record &r, const QString &path) {
+                            return ConsoleApp::signCertificate(signer, r, path);
+                        });
 }
 
 } // namespace
@@ -178,6 +254,11 @@ int main(int argc, char *argv[])
     if (request.kind == Request::List || request.kind == Request::Due) {
         QCoreApplication core(argc, argv);
         return runRecordCommand(request);
+    }
+    if (request.kind >= Request::Verify) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("vantor_cal"));
+        return runSigningCommand(request);
     }
     if (request.kind == Request::Export) {
         // A certificate is laid out with fonts, which take a GUI application: one without a display.

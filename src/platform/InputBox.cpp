@@ -25,4 +25,13 @@ QString InputBox(QWidget *parent, const QString &prompt, const QString &title, c
     return ok ? text.trimmed() : QString();
 }
 
+QString PasswordBox(QWidget *parent, const QString &prompt, const QString &title)
+{
+    if (handler())
+        return handler()(prompt);
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Password, QString(), &ok);
+    return ok ? text : QString();
+}
+
 } // namespace platform

@@ -341,6 +341,12 @@ void closingSection(PagedDocument &doc, const Record &r, const QDate &nextDue)
         doc.paragraph(QStringLiteral("Next calibration due, as agreed with the customer: %1").arg(dueMonth(nextDue)));
     doc.paragraph(QStringLiteral("The results relate only to the item calibrated."), true);
     doc.paragraph(QStringLiteral("SHA-256 of the record: %1").arg(r.closed() ? r.sha256 : QStringLiteral("-")));
+    if (r.format < 4)
+        doc.paragraph(QStringLiteral("The record was not signed: it was made by version 1.4 or earlier of the console."));
+    else if (r.chain)
+        doc.paragraph(QStringLiteral("The record is signed with its technician's key (record %1 of that key's chain); this PDF "
+                                     "carries the technician's signature, which PDF readers and vantor_cal --verify check.")
+                          .arg(r.chain->sequence));
     doc.paragraph(QStringLiteral("Signature: ______________________________   %1   Date: ______________\nEnd of certificate")
                       .arg(r.technician),
                   true);

@@ -104,6 +104,25 @@ struct ReferenceWeights
     QString issuedBy{}; // who calibrated them and issued the certificate (format 4)
 };
 
+// Where a closed record stands in its signer's chain (format 4, inside what the SHA-256 and the
+// signature cover): every record a key signs names the digest of the one that key signed before.
+struct ChainLink
+{
+    QString key;      // the signing key's id: the SHA-256 of its public key, hex
+    int sequence = 0; // 1 for the first record the key signed
+    QString previous; // the SHA-256 of record sequence - 1; empty for the first
+    bool operator==(const ChainLink &) const = default;
+};
+
+// The signature closing made over the record's canonical contents, kept beside them (format 4).
+struct Seal
+{
+    QByteArray signature;    // DER: ECDSA with SHA-256
+    QByteArray certificates; // PEM: the signer's certificate first, then the laboratory's where it certified it
+    bool empty() const { return signature.isEmpty(); }
+    bool operator==(const Seal &) const = default;
+};
+
 // The interval agreed with the customer that was in effect when a record closed, and the due date
 // it gives, sealed into the record (format 4) so that every copy of it states the same.
 struct SealedDue
@@ -154,6 +173,8 @@ struct Record
     Verdict verdict = Verdict::None; // set when closed
     QString discardReason;           // set when discarded
     QString sha256;                  // set when closed
+    std::optional<ChainLink> chain;  // set when closed and signed (format 4)
+    Seal seal;                       // set when closed and signed; not part of the contents
 
     bool closed() const { return closedAt.isValid(); }
     bool discarded() const { return verdict == Verdict::Discarded; }
@@ -171,14 +192,19 @@ struct Record
 };
 
 // A record as a store gives it back, and whether a closed one is intact: its stored contents are
-// its canonical form, match its SHA-256 and give the verdict stored beside them.
+// its canonical form, match its SHA-256 and give the verdict stored beside them. A store that
+// checks signatures (format 4) says more: who signed it and whether the laboratory stands behind
+// that; a signature that does not hold makes it not intact, with why.
 struct LoadedRecord
 {
+    enum Signed { NotChecked, Unsigned, Certified, NotCertified, Foreign, Refused };
     Record record;
     bool intact = true;
+    Signed signedBy{NotChecked};
+    QString sealNote{}; // for people: "signed by Anna Berg, certified by ..." or why it is refused
 };
 std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, const QString &sha256,
-                                       const QString &verdict, QString *why);
+                                       const QString &verdict, QString *why, const Seal &seal = {});
 
 // A record named as people name it: the uuid or its start, "-r<n>" for a revision after the first.
 struct RecordId

@@ -124,6 +124,10 @@ void insertVisitDetails(const Record &r, QJsonObject &o)
                                                     {QStringLiteral("enteredBy"), r.due->enteredBy},
                                                     {QStringLiteral("due"), r.due->due.toString(Qt::ISODate)}});
     insertIf(o, !r.correctionReason.isEmpty(), QStringLiteral("correctionReason"), r.correctionReason);
+    if (r.chain)
+        o.insert(QStringLiteral("chain"), QJsonObject{{QStringLiteral("key"), r.chain->key},
+                                                      {QStringLiteral("sequence"), r.chain->sequence},
+                                                      {QStringLiteral("previous"), r.chain->previous}});
 }
 
 void readVisitDetails(const QJsonObject &o, Record &r)
@@ -155,6 +159,9 @@ void readVisitDetails(const QJsonObject &o, Record &r)
                           due.value(QStringLiteral("enteredBy")).toString(),
                           QDate::fromString(due.value(QStringLiteral("due")).toString(), Qt::ISODate)};
     r.correctionReason = o.value(QStringLiteral("correctionReason")).toString();
+    if (const QJsonObject chain = o.value(QStringLiteral("chain")).toObject(); !chain.isEmpty())
+        r.chain = ChainLink{chain.value(QStringLiteral("key")).toString(), chain.value(QStringLiteral("sequence")).toInt(),
+                            chain.value(QStringLiteral("previous")).toString()};
 }
 
 bool pointsFrom(const QJsonValue &v, int format, QList<Point> *out)
@@ -289,7 +296,7 @@ std::optional<Record> Record::fromJson(const QJsonObject &o, QString *why)
 }
 
 std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, const QString &sha256, const QString &verdict,
-                                       QString *why)
+                                       QString *why, const Seal &seal)
 {
     const auto record = Record::fromJson(QJsonDocument::fromJson(body).object(), why);
     if (!record)
@@ -297,6 +304,7 @@ std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, cons
     LoadedRecord loaded{*record, true};
     if (closed) {
         loaded.record.sha256 = sha256;
+        loaded.record.seal = seal;
         loaded.intact = record->closed() && record->canonical() == body && verdictName(record->verdict) == verdict
                         && QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex()) == sha256;
     }

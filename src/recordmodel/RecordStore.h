@@ -58,6 +58,13 @@ struct IntervalAgreement
 };
 inline constexpr int kMaxIntervalMonths = 120;
 
+// The last record a key signed in a store: the next one names its SHA-256.
+struct ChainHead
+{
+    int sequence = 0;
+    QString sha256;
+};
+
 class RecordStore : public QObject
 {
     Q_OBJECT
@@ -85,6 +92,8 @@ public:
     virtual QList<RecordSummary> history(const QString &indexNo) = 0;
     // A record by its uuid, or by a prefix of it that names only one (the number people see).
     virtual std::optional<LoadedRecord> load(const QString &uuidOrNumber) = 0;
+    // The newest record the key signed here; nullopt where it signed none.
+    virtual std::optional<ChainHead> chainHead(const QString &keyId) { Q_UNUSED(keyId) return std::nullopt; }
 
 signals:
     void statusChanged();  // status() changed

@@ -2,6 +2,7 @@
 
 #include "Intervals.h"
 #include "PlanChecks.h"
+#include "RecordSigner.h"
 #include "Uncertainty.h"
 
 #include <QJsonDocument>
@@ -271,13 +272,13 @@ QString Visit::discard(const QString &reason)
     const QString why = reason.simplified();
     if (why.isEmpty())
         return QStringLiteral("Give the reason why the record is discarded.");
-    return edit([&](Record &r) {
-        r.closedAt = m_now().toUTC();
-        r.verdict = Verdict::Discarded;
-        r.discardReason = why;
-        r.sha256 = r.computeSha256();
-        return QString();
-    });
+    if (const QString refused = editable(); !refused.isEmpty())
+        return refused;
+    Record closing = *m_record;
+    closing.closedAt = m_now().toUTC();
+    closing.verdict = Verdict::Discarded;
+    closing.discardReason = why;
+    return seal(closing);
 }
 
 namespace {
@@ -473,9 +474,13 @@ QString Visit::markNotPerformed(Phase phase, const QList<PointKey> &points, cons
 
 QString Visit::close()
 {
+    if (const QString refused = editable(); !refused.isEmpty())
+        return refused;
+    if (const QString refused = closeRefusal(*m_record); !refused.isEmpty())
+        return refused;
     // The interval agreed when it closes is sealed into it: every copy states the same due date.
     QList<IntervalAgreement> agreements;
-    if (m_record && m_record->format >= 4 && m_store && !readOnly() && closeRefusal(*m_record).isEmpty()) {
+    if (m_record->format >= 4 && m_store) {
         try {
             agreements = m_store->agreements(m_record->instrument.indexNo);
         } catch (const StoreError &e) {
@@ -484,15 +489,46 @@ QString Visit::close()
                 .arg(e.message);
         }
     }
-    return edit([&](Record &r) -> QString {
-        if (const QString refused = closeRefusal(r); !refused.isEmpty())
-            return refused;
-        r.closedAt = m_now().toUTC();
-        if (r.format >= 4)
-            r.due = dueAtClosing(r, agreements, r.closedAt);
-        sealUncertainty(r);
-        r.verdict = verdictOf(r);
-        r.sha256 = r.computeSha256();
+    Record closing = *m_record;
+    closing.closedAt = m_now().toUTC();
+    if (closing.format >= 4)
+        closing.due = dueAtClosing(closing, agreements, closing.closedAt);
+    sealUncertainty(closing);
+    closing.verdict = verdictOf(closing);
+    return seal(closing);
+}
+
+QString Visit::editable() const
+{
+    if (!m_record)
+        return QStringLiteral("Start a record first.");
+    if (readOnly())
+        return QStringLiteral("This record is closed and cannot change; a correction makes a new revision.");
+    return {};
+}
+
+QString Visit::seal(Record &closing)
+{
+    if (m_signer && closing.format >= 4) {
+        try {
+            const QString key = m_signer->keyId();
+            std::optional<ChainHead> head = m_store ? m_store->chainHead(key) : std::nullopt;
+            if (m_lastSigned && m_lastSigned->key == key && (!head || head->sequence < m_lastSigned->sequence))
+                head = ChainHead{m_lastSigned->sequence, m_lastSigned->sha256}; // signed here, not stored yet
+            closing.chain = ChainLink{key, head ? head->sequence + 1 : 1, head ? head->sha256 : QString()};
+            closing.sha256 = closing.computeSha256();
+            closing.seal = m_signer->sign(closing.canonical());
+        } catch (const SigningError &e) {
+            return e.message + QStringLiteral(" The record stays open and saved.");
+        } catch (const StoreError &e) {
+            return e.message + QStringLiteral(" The record stays open and saved.");
+        }
+        m_lastSigned = LastSigned{closing.chain->key, closing.chain->sequence, closing.sha256};
+    } else {
+        closing.sha256 = closing.computeSha256();
+    }
+    return edit([&](Record &r) {
+        r = closing;
         return QString();
     });
 }
@@ -529,6 +565,10 @@ bool Visit::exportJson(const QString &path, QString *error) const
     QJsonObject o = m_record->toJson();
     if (m_record->closed())
         o.insert(QStringLiteral("sha256"), m_record->sha256);
+    if (!m_record->seal.empty()) { // beside the contents, as the stores keep it
+        o.insert(QStringLiteral("signature"), QString::fromLatin1(m_record->seal.signature.toBase64()));
+        o.insert(QStringLiteral("certificates"), QString::fromUtf8(m_record->seal.certificates));
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(o).toJson()) < 0 || !file.commit()) {
         *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());

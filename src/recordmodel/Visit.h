@@ -9,6 +9,7 @@
 
 #include "DeviceEvent.h"
 #include "Record.h"
+#include "RecordSigner.h"
 #include "RecordStore.h"
 #include "Stability.h"
 
@@ -30,6 +31,8 @@ public:
     // The store records go to (not owned); nullptr keeps them here.
     void setStore(RecordStore *store) { m_store = store; }
     RecordStore *store() const { return m_store; }
+    // Who signs the records closed from now on (not owned); nullptr: records are not signed.
+    void setSigner(RecordSigner *signer) { m_signer = signer; }
     // Tests replace the clocks: a monotonic one in milliseconds and the wall clock.
     void setClocks(std::function<qint64()> monotonicMs, std::function<QDateTime()> now);
 
@@ -67,7 +70,7 @@ public:
                  Record *out) const;
     QString show(const LoadedRecord &loaded); // an earlier record: an open one goes on, a closed one is read-only
     QString correct(const QString &reason);    // a new revision of the closed record shown, with why
-    QString discard(const QString &reason);    // closes the open record without a verdict
+    QString discard(const QString &reason);    // closes (and signs) the open record without a verdict
     // Fixed from the first reading on (also after that reading was removed); who issued the
     // weights' certificate may still be given. The binary guarded rule is refused where its plan
     // has a load with U >= MPE (ruleRefusal).
@@ -95,6 +98,8 @@ public:
     QString removeReading(Phase phase, const PointKey &point);
     // Points without a counted reading, marked as not tested, with the technician's reason.
     QString markNotPerformed(Phase phase, const QList<PointKey> &points, const QString &reason);
+    // Closes the record with its verdict, sealed and (with a signer) signed; where signing fails
+    // it stays open and saved, and the reason says what to do.
     QString close();
 
     // Writes the record now; false leaves it here (unsaved()) with storeError() saying why.
@@ -118,8 +123,19 @@ private:
     QString captureRefusal(const Record &r, Phase phase, int index) const;
     void adjust(const QString &text, bool changesWeighing);
     void markUntestedAsFound(Record &r) const;
+    QString editable() const; // "" where the record shown may change
+    QString seal(Record &closing); // SHA-256, chain and signature; then the record shown becomes it
+
+    struct LastSigned
+    {
+        QString key;
+        int sequence = 0;
+        QString sha256;
+    };
 
     RecordStore *m_store = nullptr;
+    RecordSigner *m_signer = nullptr;
+    std::optional<LastSigned> m_lastSigned; // the last record signed here, also while the store cannot take it
     std::function<qint64()> m_monotonic;
     std::function<QDateTime()> m_now;
     QElapsedTimer m_clock;

@@ -62,6 +62,11 @@ QList<QStringList> ServerLink::schemaSteps()
          QStringLiteral("ALTER TABLE service_records DISABLE TRIGGER service_records_never_change"),
          QStringLiteral("UPDATE service_records SET calibrated_at = vantor_first_reading(body)"),
          QStringLiteral("ALTER TABLE service_records ENABLE TRIGGER service_records_never_change")},
+        // 6: the signature over each record's contents, the signer's certificates, and its place in
+        // the signer's chain.
+        {QStringLiteral("ALTER TABLE service_records ADD COLUMN signature text, ADD COLUMN certificates text, "
+                        "ADD COLUMN signer_key text, ADD COLUMN sequence integer"),
+         QStringLiteral("CREATE INDEX service_records_by_signer ON service_records (signer_key, sequence)")},
     };
 }
 
@@ -158,17 +163,20 @@ void ServerLink::send(const QList<Record> &closed, QStringList *sent)
         QSqlQuery insert(db), stored(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO service_records (uuid, index_no, revision, replaces, opened_at, closed_at, user_type, "
-            "verdict, sha256, body, sent_from, calibrated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+            "verdict, sha256, body, sent_from, calibrated_at, signature, certificates, signer_key, sequence) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
             "ON CONFLICT (uuid) DO NOTHING"));
         stored.prepare(QStringLiteral("SELECT sha256 FROM service_records WHERE uuid = ?"));
         for (const Record &r : closed.mid(start, kSendBatch)) {
+            const SealColumns seal = sealColumns(r);
             for (const QVariant &v : {QVariant(r.uuid), QVariant(r.instrument.indexNo), QVariant(r.revision),
                                       r.replaces.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(r.replaces),
                                       QVariant(r.openedAt.toString(Qt::ISODateWithMs)), QVariant(r.closedAt.toString(Qt::ISODateWithMs)),
                                       QVariant(r.userType), QVariant(verdictName(r.verdict)), QVariant(r.sha256),
                                       QVariant(QString::fromUtf8(r.canonical())), QVariant(from),
                                       firstReadAt(r).isValid() ? QVariant(firstReadAt(r).toString(Qt::ISODateWithMs))
-                                                               : QVariant(QMetaType(QMetaType::QString))})
+                                                               : QVariant(QMetaType(QMetaType::QString)),
+                                      seal.signature, seal.certificates, seal.key, seal.sequence})
                 insert.addBindValue(v);
             stored.addBindValue(r.uuid);
             if (!insert.exec() || !stored.exec() || !stored.next()) {
@@ -206,6 +214,17 @@ QList<RecordSummary> ServerLink::history(const QString &indexNo)
     while (q.next())
         out << summaryFromRow(q, QStringLiteral("server (%1)").arg(q.value(9).toString()));
     return out;
+}
+
+QList<LoadedRecord> ServerLink::closedRecords(QStringList *unreadable)
+{
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT body, sha256, true, verdict, revision, signature, certificates, uuid::text FROM "
+                               "service_records ORDER BY opened_at, revision")))
+        fail(QStringLiteral("read"), cause(q.lastError()));
+    return recordsFromRows(q, unreadable);
 }
 
 void ServerLink::sendInstruments(const QList<Instrument> &instruments)
@@ -299,7 +318,8 @@ std::optional<LoadedRecord> ServerLink::load(const QString &uuidOrNumber)
     if (!id)
         return std::nullopt;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("SELECT body, sha256, true, verdict, revision FROM service_records WHERE uuid::text LIKE ?"));
+    q.prepare(QStringLiteral("SELECT body, sha256, true, verdict, revision, signature, certificates FROM service_records "
+                             "WHERE uuid::text LIKE ?"));
     q.addBindValue(id->prefix + QLatin1Char('%'));
     if (!q.exec())
         fail(QStringLiteral("read"), cause(q.lastError()));

@@ -20,7 +20,7 @@ namespace records {
 class ServerLink
 {
 public:
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
     static constexpr int kConnectTimeoutSeconds = 3;
 
     explicit ServerLink(ServerAddress address);
@@ -42,6 +42,8 @@ public:
     void sendAgreements(const QList<IntervalAgreement> &agreements);
     QList<IntervalAgreement> agreements(const QString &indexNo);
     std::optional<LoadedRecord> load(const QString &uuidOrNumber);
+    // Every record it holds, read at once (to check them all); see SqliteStore::closedRecords.
+    QList<LoadedRecord> closedRecords(QStringList *unreadable);
 
     // The statements that make each schema version from the one before, oldest first.
     static QList<QStringList> schemaSteps();

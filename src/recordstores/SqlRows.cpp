@@ -21,6 +21,36 @@ RecordSummary summaryFromRow(const QSqlQuery &q, const QString &source)
     return s;
 }
 
+SealColumns sealColumns(const Record &r)
+{
+    const QVariant none(QMetaType(QMetaType::QString));
+    if (!r.closed() || r.seal.empty())
+        return {none, none, none, QVariant(QMetaType(QMetaType::Int))};
+    return {QString::fromLatin1(r.seal.signature.toBase64()), QString::fromUtf8(r.seal.certificates),
+            r.chain ? QVariant(r.chain->key) : none, r.chain ? QVariant(r.chain->sequence) : QVariant(QMetaType(QMetaType::Int))};
+}
+
+namespace {
+std::optional<LoadedRecord> fromRow(const QSqlQuery &q, QString *why)
+{
+    const Seal seal{QByteArray::fromBase64(q.value(5).toString().toLatin1()), q.value(6).toString().toUtf8()};
+    return readStored(q.value(0).toString().toUtf8(), q.value(2).toBool(), q.value(1).toString(), q.value(3).toString(), why, seal);
+}
+} // namespace
+
+QList<LoadedRecord> recordsFromRows(QSqlQuery &q, QStringList *unreadable)
+{
+    QList<LoadedRecord> out;
+    while (q.next()) {
+        QString why;
+        if (auto loaded = fromRow(q, &why))
+            out << std::move(*loaded);
+        else
+            *unreadable << QStringLiteral("%1: cannot be read: %2").arg(recordNumber(q.value(7).toString(), q.value(4).toInt()), why);
+    }
+    return out;
+}
+
 std::optional<LoadedRecord> recordFromRows(QSqlQuery &q, const RecordId &id, const QString &asked,
                                            const std::function<void(const QString &why)> &fail)
 {
@@ -31,7 +61,7 @@ std::optional<LoadedRecord> recordFromRows(QSqlQuery &q, const RecordId &id, con
         if (found)
             fail(QStringLiteral("more than one record starts with %1").arg(asked));
         QString why;
-        found = readStored(q.value(0).toString().toUtf8(), q.value(2).toBool(), q.value(1).toString(), q.value(3).toString(), &why);
+        found = fromRow(q, &why);
         if (!found)
             fail(QStringLiteral("record %1 cannot be read: %2").arg(asked, why));
     }

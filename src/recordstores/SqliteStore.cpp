@@ -60,6 +60,13 @@ const QList<QStringList> kSchemaSteps = {
                     "FROM json_each(records.body, '$.asLeft')) WHERE t <> '') WHERE json_valid(body)"),
      QStringLiteral("CREATE TRIGGER closed_records_never_change BEFORE UPDATE ON records WHEN OLD.closed_at IS NOT NULL "
                     "BEGIN SELECT RAISE(ABORT, 'a closed record never changes'); END")},
+    // 6: the signature over a closed record's contents, the signer's certificates, and its place
+    // in the signer's chain.
+    {QStringLiteral("ALTER TABLE records ADD COLUMN signature TEXT"),
+     QStringLiteral("ALTER TABLE records ADD COLUMN certificates TEXT"),
+     QStringLiteral("ALTER TABLE records ADD COLUMN signer_key TEXT"),
+     QStringLiteral("ALTER TABLE records ADD COLUMN sequence INTEGER"),
+     QStringLiteral("CREATE INDEX records_by_signer ON records (signer_key, sequence)")},
 };
 
 QString stamp(const QDateTime &t)
@@ -271,6 +278,7 @@ void SqliteStore::save(const Record &r)
         const QVariant sha = r.closed() ? QVariant(r.sha256) : QVariant(QMetaType(QMetaType::QString));
         const QDateTime read = firstReadAt(r);
         const QVariant calibratedAt = read.isValid() ? QVariant(stamp(read)) : QVariant(QMetaType(QMetaType::QString));
+        const SealColumns seal = sealColumns(r);
         Query lookup(*this, doing, QStringLiteral("SELECT closed_at IS NOT NULL, sha256 FROM records WHERE uuid = ?"));
         QSqlQuery &stored = lookup.bind(r.uuid).run();
         const bool exists = stored.next();
@@ -283,16 +291,20 @@ void SqliteStore::save(const Record &r)
                     fail(doing, QStringLiteral("record %1 is closed already and never changes").arg(recordNumber(r)));
             } else {
                 Query(*this, doing, QStringLiteral("UPDATE records SET closed_at = ?, verdict = ?, sha256 = ?, body = ?, "
-                                                   "calibrated_at = ? WHERE uuid = ?"))
-                    .bind(closedAt).bind(verdict).bind(sha).bind(body).bind(calibratedAt).bind(r.uuid).run();
+                                                   "calibrated_at = ?, signature = ?, certificates = ?, signer_key = ?, "
+                                                   "sequence = ? WHERE uuid = ?"))
+                    .bind(closedAt).bind(verdict).bind(sha).bind(body).bind(calibratedAt).bind(seal.signature)
+                    .bind(seal.certificates).bind(seal.key).bind(seal.sequence).bind(r.uuid).run();
             }
         } else {
             Query(*this, doing,
                   QStringLiteral("INSERT INTO records (uuid, index_no, revision, replaces, opened_at, closed_at, user_type, "
-                                 "verdict, sha256, body, calibrated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+                                 "verdict, sha256, body, calibrated_at, signature, certificates, signer_key, sequence) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
                 .bind(r.uuid).bind(r.instrument.indexNo).bind(r.revision).bind(r.replaces)
                 .bind(r.openedAt.toString(Qt::ISODateWithMs)).bind(closedAt).bind(r.userType)
-                .bind(verdict).bind(sha).bind(body).bind(calibratedAt).run();
+                .bind(verdict).bind(sha).bind(body).bind(calibratedAt).bind(seal.signature).bind(seal.certificates)
+                .bind(seal.key).bind(seal.sequence).run();
         }
         if (!db.commit())
             fail(doing, cause(db.lastError()));
@@ -329,10 +341,31 @@ std::optional<LoadedRecord> SqliteStore::load(const QString &uuidOrNumber)
     // A whole uuid is looked up by the key; a number (its start) by a pattern.
     const bool whole = id->prefix.size() == 36;
     Query query(*this, QStringLiteral("read"),
-                QStringLiteral("SELECT body, sha256, closed_at IS NOT NULL, verdict, revision FROM records WHERE uuid %1 ?")
+                QStringLiteral("SELECT body, sha256, closed_at IS NOT NULL, verdict, revision, signature, certificates "
+                               "FROM records WHERE uuid %1 ?")
                     .arg(whole ? QStringLiteral("=") : QStringLiteral("LIKE")));
     QSqlQuery &q = query.bind(whole ? id->prefix : id->prefix + QLatin1Char('%')).run();
     return recordFromRows(q, *id, uuidOrNumber, [this](const QString &why) { fail(QStringLiteral("read"), why); });
+}
+
+QList<LoadedRecord> SqliteStore::closedRecords(QStringList *unreadable)
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"),
+                QStringLiteral("SELECT body, sha256, 1, verdict, revision, signature, certificates, uuid FROM records "
+                               "WHERE closed_at IS NOT NULL ORDER BY opened_at, revision"));
+    return recordsFromRows(query.run(), unreadable);
+}
+
+std::optional<ChainHead> SqliteStore::chainHead(const QString &keyId)
+{
+    ensureOpen();
+    Query query(*this, QStringLiteral("read"),
+                QStringLiteral("SELECT sequence, sha256 FROM records WHERE signer_key = ? ORDER BY sequence DESC LIMIT 1"));
+    QSqlQuery &q = query.bind(keyId).run();
+    if (!q.next())
+        return std::nullopt;
+    return ChainHead{q.value(0).toInt(), q.value(1).toString()};
 }
 
 void SqliteStore::queueForServer(const QString &uuid)

@@ -14,7 +14,7 @@ namespace records {
 class SqliteStore : public RecordStore
 {
 public:
-    static constexpr int kSchemaVersion = 5;
+    static constexpr int kSchemaVersion = 6;
 
     explicit SqliteStore(const QString &path, QObject *parent = nullptr);
     ~SqliteStore() override;
@@ -28,6 +28,10 @@ public:
     void save(const Record &record) override;
     QList<RecordSummary> history(const QString &indexNo) override;
     std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
+    std::optional<ChainHead> chainHead(const QString &keyId) override;
+    // Every closed record, read at once (to check them all); those that cannot be read at all go
+    // to *unreadable.
+    QList<LoadedRecord> closedRecords(QStringList *unreadable);
 
     // Closed records waiting to go to a records server, oldest first.
     void queueForServer(const QString &uuid);

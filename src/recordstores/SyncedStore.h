@@ -43,6 +43,7 @@ public:
     QList<RecordSummary> history(const QString &indexNo) override;
     // From this computer, else from the server (waiting for it at most its time-out).
     std::optional<LoadedRecord> load(const QString &uuidOrNumber) override;
+    std::optional<ChainHead> chainHead(const QString &keyId) override { return m_local.chainHead(keyId); }
 
     StoreStatus status() const override { return {m_server.name(), m_waiting, m_serverError}; }
     void sendWaiting() override;

@@ -451,8 +451,13 @@ void RecordWindow::writeCertificate()
                                                 QStringLiteral("certificate-%1.pdf").arg(recordNumber(*r)),
                                                 QStringLiteral("PDF (*.pdf)"));
     QString error;
-    if (!path.isEmpty() && !records::writeCertificate(*r, path, &error, m_paper, nextDue(*r)))
-        complain(error);
+    if (path.isEmpty())
+        return;
+    if (!records::writeCertificate(*r, path, &error, m_paper, nextDue(*r)))
+        return complain(error);
+    if (m_signCertificate)
+        if (const QString why = m_signCertificate(*r, path); !why.isEmpty())
+            complain(why);
 }
 
 void RecordWindow::printTheCertificate()

@@ -17,6 +17,7 @@
 #include "Visit.h"
 
 #include <QPageSize>
+#include <functional>
 #include <QWidget>
 
 class DriftWindow;
@@ -42,6 +43,9 @@ public:
     void setTechnician(const QString &name);
     // The paper of certificates written as PDF.
     void setPaper(QPageSize::PageSizeId paper) { m_paper = paper; }
+    // What signs a certificate PDF once written: "" where it did (or needs not), else why not.
+    using CertificateSigner = std::function<QString(const records::Record &record, const QString &path)>;
+    void setCertificateSigner(CertificateSigner signer) { m_signCertificate = std::move(signer); }
 
     records::Visit &visit() { return m_visit; }
 
@@ -124,4 +128,5 @@ private:
     QRect m_kept;
     bool m_placed = false;
     QPageSize::PageSizeId m_paper = QPageSize::A4;
+    CertificateSigner m_signCertificate;
 };

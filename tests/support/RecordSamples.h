@@ -3,6 +3,7 @@
 // given seconds of a morning, a visit on clocks of the test's own, certificates read back.
 
 #include "Record.h"
+#include "RecordSigner.h"
 #include "SqliteStore.h"
 #include "Visit.h"
 
@@ -60,6 +61,15 @@ inline Record closedRecord(Record r)
     r.closedAt = kOpened.addSecs(600);
     r.verdict = verdictOf(r);
     r.sha256 = r.computeSha256();
+    return r;
+}
+
+// A closed record signed as closing signs it, first in its signer's chain unless told its place.
+inline Record signedBy(Record r, RecordSigner &signer, int sequence = 1, const QString &previous = {})
+{
+    r.chain = ChainLink{signer.keyId(), sequence, previous};
+    r.sha256 = r.computeSha256();
+    r.seal = signer.sign(r.canonical());
     return r;
 }
 

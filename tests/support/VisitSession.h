@@ -6,6 +6,7 @@
 #include "RecordWindow.h"
 #include "SimProcess.h"
 #include "SqliteStore.h"
+#include "TechnicianSigner.h"
 #include "frmMain.h"
 #include "modCommon.h"
 
@@ -30,6 +31,8 @@ struct Session
     {
         scale.start(dir.path(), 1, QStringList{"--quiet", "--rate", rate, "--settle-ms", "100"} + more);
         record.setStore(&store);
+        visit.setSigner(&signer);
+        record.setCertificateSigner([this](const Record &, const QString &path) { return signer.signPdf(path, QStringLiteral("certificate")); });
         visit.setProvider({QStringLiteral("Scales Service Co."), QStringLiteral("4 Harbour Road"), {}, {}, {}});
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
@@ -123,6 +126,10 @@ struct Session
     frmMain console;
     records::Visit visit;
     SqliteStore store{SqliteStore::defaultPath(dir.path())};
+    // The technician's key in the portable folder, under a passphrase (no key store is asked).
+    signing::TechnicianSigner signer{signing::SignerSetup{
+        dir.path(), dir.path(), [] { return signing::Name{QStringLiteral("Anna Berg"), QStringLiteral("Scales Service Co.")}; },
+        [](const QString &, bool) { return QByteArray("technician passphrase"); }, false}};
     RecordWindow record{visit};
 };
 
