@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Compiles every source of src/ and sim/ for Windows as far as this machine can: MinGW-w64's g++
 # with -fsyntax-only, against this machine's Qt headers, with the compile definitions and include
-# folders CMake gives each file. Windows-only branches (#ifdef Q_OS_WIN) are parsed and type
-# checked; nothing is linked or run, since there is no Qt for Windows here. Exits non-zero on
-# any error.
+# folders CMake gives each file (and this machine's OpenSSL, QtKeychain and PoDoFo headers behind
+# MinGW's own). Windows-only branches (#ifdef Q_OS_WIN) are parsed and type checked; nothing is
+# linked or run, since there is no Qt for Windows here. Exits non-zero on any error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh g++-mingw-w64-x86-64-posix
@@ -26,8 +26,11 @@ for entry in json.load(open(commands)):
             flags.append(a)
         elif a == '-isystem':
             flags += [a, args[i + 1]]
-    # As Qt builds for Windows: the wide-character Windows API.
-    jobs.append(([compiler, '-std=c++20', '-fsyntax-only', '-DUNICODE', '-D_UNICODE'] + flags + [source],
+    # As Qt builds for Windows: the wide-character Windows API. The third-party headers a Windows
+    # build takes from its own packages (OpenSSL, QtKeychain, PoDoFo and its Boost) come from
+    # this machine's, after MinGW's own.
+    third_party = ['-idirafter', '/usr/include', '-idirafter', '/usr/include/x86_64-linux-gnu']
+    jobs.append(([compiler, '-std=c++20', '-fsyntax-only', '-DUNICODE', '-D_UNICODE'] + flags + third_party + [source],
                  entry['directory']))
 
 def check(job):

@@ -13,6 +13,7 @@
 #include "TechnicianSigner.h"
 
 #include "Certificate.h"
+#include "RecordLife.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,6 +95,24 @@ struct Signing
     TestVisit t;
     QByteArray passphrase = kTechnician;
     std::optional<signing::TechnicianSigner> signer;
+};
+
+// The technician's answers, in order, and what they were told.
+struct ScriptedAsker : Asker
+{
+    bool confirm(const QString &question) override
+    {
+        asked << question;
+        return answers.isEmpty() || answers.takeFirst();
+    }
+    QString reason(const QString &question) override
+    {
+        asked << question;
+        return reasons.isEmpty() ? QString() : reasons.takeFirst();
+    }
+    void tell(const QString &message, bool) override { told << message; }
+    QList<bool> answers;
+    QStringList reasons, asked, told;
 };
 
 QString pdfsig(const QString &path)
@@ -282,6 +301,48 @@ private slots:
         f.close();
         QVERIFY2(!pdfsig(pdf).contains(QLatin1String("Signature is Valid")), qPrintable(pdfsig(pdf)));
         QVERIFY(!signing::checkPdf(pdf).holds);
+    }
+
+    // The record's life without a window: begun (the plan's warnings told), closing asked about a
+    // reading taken while unstable (No: that point to take again), then confirmed and signed; a
+    // correction asks why; a wrong passphrase is told and the record stays open.
+    void recordLifeWithoutWidgets()
+    {
+        Signing s;
+        ScriptedAsker ask;
+        RecordLife life(s.t.visit, ask);
+        Instrument in = platform150();
+        in.customer = QStringLiteral("Mill & Sons Ltd");
+        QVERIFY(life.begin(in, {}, false, Acceptance::Simple, {QStringLiteral("Anna Berg"), {}, {}, {}}));
+        QVERIFY(ask.told.value(0).startsWith(QLatin1String("Under simple acceptance U exceeds the MPE")));
+        QCOMPARE(s.t.visit.record()->place, in.location);
+        s.t.reports({0, 5}, 5, 1); // moving
+        QCOMPARE(s.t.visit.capture(Phase::AsFound, {Test::Weighing, QStringLiteral("up"), 0}), QString());
+        QList<PointKey> rest;
+        for (const Point &p : s.t.visit.record()->asFound)
+            if (!p.reading)
+                rest << keyOf(p);
+        s.t.visit.markNotPerformed(Phase::AsFound, rest, QStringLiteral("not asked for"));
+        std::optional<std::pair<Phase, PointKey>> retake;
+        ask.answers = {false};
+        QVERIFY(!life.close(&retake));
+        QCOMPARE(retake->second.load, 0);
+        s.passphrase = "not it";
+        ask.answers = {true, true};
+        QVERIFY(!life.close());
+        QVERIFY(ask.told.last().startsWith(QLatin1String("Your signing key needs a passphrase of 8 characters")));
+        QVERIFY(!s.t.visit.record()->closed());
+        s.passphrase = kTechnician;
+        ask.answers = {true, true};
+        QVERIFY(life.close());
+        QCOMPARE(s.t.visit.record()->verdict, Verdict::Fail); // kept as FAIL (unstable)
+        QVERIFY(!s.t.visit.record()->seal.empty());
+        ask.reasons = {QStringLiteral("wrong customer")};
+        QVERIFY(life.correct());
+        QCOMPARE(s.t.visit.record()->correctionReason, QStringLiteral("wrong customer"));
+        ask.reasons = {QStringLiteral("started by mistake")};
+        QVERIFY(life.discard());
+        QCOMPARE(s.t.visit.record()->chain->sequence, 2);
     }
 
     // The system's key store (the Secret Service of gnome-keyring, started for this test): the key

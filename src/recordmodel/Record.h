@@ -200,9 +200,13 @@ struct LoadedRecord
     enum Signed { NotChecked, Unsigned, Certified, NotCertified, Foreign, Refused };
     Record record;
     bool intact = true;
+    QByteArray contents{}; // a closed record's contents as stored: what its SHA-256 and signature cover
     Signed signedBy{NotChecked};
     QString sealNote{}; // for people: "signed by Anna Berg, certified by ..." or why it is refused
 };
+// A signed record (format 4) is intact here where its stored contents match its SHA-256 and its
+// verdict; its signature (checked by a store that checks them) then proves the contents are what
+// its signer made. An unsigned one must also be its own canonical form.
 std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, const QString &sha256,
                                        const QString &verdict, QString *why, const Seal &seal = {});
 

@@ -305,7 +305,10 @@ std::optional<LoadedRecord> readStored(const QByteArray &body, bool closed, cons
     if (closed) {
         loaded.record.sha256 = sha256;
         loaded.record.seal = seal;
-        loaded.intact = record->closed() && record->canonical() == body && verdictName(record->verdict) == verdict
+        loaded.contents = body;
+        const bool signedContents = record->format >= 4 && !seal.empty();
+        loaded.intact = record->closed() && (signedContents || record->canonical() == body)
+                        && verdictName(record->verdict) == verdict
                         && QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex()) == sha256;
     }
     return loaded;

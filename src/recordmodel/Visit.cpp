@@ -206,6 +206,7 @@ QString Visit::start(const Instrument &described, const ReferenceWeights &weight
         }
     }
     m_record = std::move(made);
+    m_sealNote.clear();
     m_record->provider = m_provider;
     m_record->place = m_record->instrument.location;
     m_record->adjustments = std::exchange(m_beforeRecord, {});
@@ -245,6 +246,7 @@ QString Visit::show(const LoadedRecord &loaded)
     if (!m_record->closed())
         m_record->format = kRecordFormat; // an open record goes on by today's rules
     m_intact = loaded.intact;
+    m_sealNote = loaded.sealNote;
     m_unsaved = false;
     emit recordChanged();
     emit storeStateChanged();
@@ -262,6 +264,7 @@ QString Visit::correct(const QString &reason)
     if (reason.simplified().isEmpty())
         return QStringLiteral("Give the reason for the correction: the new certificate states it.");
     m_record = correctionOf(*m_record, m_now(), reason);
+    m_sealNote.clear();
     emit recordChanged();
     saveNow();
     return {};
@@ -524,6 +527,7 @@ QString Visit::seal(Record &closing)
             return e.message + QStringLiteral(" The record stays open and saved.");
         }
         m_lastSigned = LastSigned{closing.chain->key, closing.chain->sequence, closing.sha256};
+        m_sealNote = QStringLiteral("signed with this computer's key, record %1 of its chain").arg(closing.chain->sequence);
     } else {
         closing.sha256 = closing.computeSha256();
     }

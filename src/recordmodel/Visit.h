@@ -52,6 +52,8 @@ public:
     const std::optional<Record> &record() const { return m_record; }
     bool readOnly() const { return m_record && (m_record->closed() || !m_intact); }
     bool intact() const { return m_intact; }
+    // Who signed the record shown, as the store that read it said ("" where it was not asked).
+    QString sealNote() const { return m_sealNote; }
     // Weighing adjustments the scale confirmed since the login while no record was open; the next
     // record lists them as made before it.
     const QList<Adjustment> &adjustmentsBeforeRecord() const { return m_beforeRecord; }
@@ -154,6 +156,7 @@ private:
     Provider m_provider;
     std::optional<Record> m_record;
     bool m_intact = true;
+    QString m_sealNote;
     bool m_unsaved = false;
     QString m_storeError;
 };

@@ -75,6 +75,24 @@ bool setName(X509_NAME *to, const Name &name)
     return add("O", organisation) && add("CN", person);
 }
 
+// An object as PEM, written by OpenSSL's writer for its kind; empty where it is none.
+template <class T>
+QByteArray pemOf(int (*write)(BIO *, const T *), const T *object)
+{
+    Bio out(BIO_new(BIO_s_mem()));
+    return object && write(out.get(), object) == 1 ? drained(out.get()) : QByteArray();
+}
+
+// The first object of its kind in a PEM text; null where there is none.
+template <class Owner, class T>
+Owner fromPem(T *(*read)(BIO *, T **, pem_password_cb *, void *), const QByteArray &pem)
+{
+    Bio in = readable(pem);
+    Owner object(read(in.get(), nullptr, nullptr, nullptr));
+    ERR_clear_error();
+    return object;
+}
+
 bool addExtension(X509 *certificate, X509V3_CTX *context, int nid, const char *value)
 {
     X509_EXTENSION *extension = X509V3_EXT_conf_nid(nullptr, context, nid, value);
@@ -165,8 +183,7 @@ Certificate newCertificate(EVP_PKEY *subject, const Name &name, X509 *issuer, EV
 
 QByteArray certificatePem(X509 *certificate)
 {
-    Bio out(BIO_new(BIO_s_mem()));
-    return certificate && PEM_write_bio_X509(out.get(), certificate) == 1 ? drained(out.get()) : QByteArray();
+    return pemOf(PEM_write_bio_X509, certificate);
 }
 
 std::vector<Certificate> readCertificates(const QByteArray &pem)
@@ -227,16 +244,12 @@ Request newRequest(EVP_PKEY *key, const Name &name)
 
 QByteArray requestPem(X509_REQ *request)
 {
-    Bio out(BIO_new(BIO_s_mem()));
-    return request && PEM_write_bio_X509_REQ(out.get(), request) == 1 ? drained(out.get()) : QByteArray();
+    return pemOf(PEM_write_bio_X509_REQ, request);
 }
 
 Request readRequest(const QByteArray &pem)
 {
-    Bio in = readable(pem);
-    Request r(PEM_read_bio_X509_REQ(in.get(), nullptr, nullptr, nullptr));
-    ERR_clear_error();
-    return r;
+    return fromPem<Request>(PEM_read_bio_X509_REQ, pem);
 }
 
 Key requestKey(X509_REQ *request)
@@ -288,16 +301,12 @@ Crl newCrl(X509 *authority, EVP_PKEY *authorityKey, const QList<Revocation> &rev
 
 QByteArray crlPem(X509_CRL *crl)
 {
-    Bio out(BIO_new(BIO_s_mem()));
-    return crl && PEM_write_bio_X509_CRL(out.get(), crl) == 1 ? drained(out.get()) : QByteArray();
+    return pemOf(PEM_write_bio_X509_CRL, crl);
 }
 
 Crl readCrl(const QByteArray &pem)
 {
-    Bio in = readable(pem);
-    Crl crl(PEM_read_bio_X509_CRL(in.get(), nullptr, nullptr, nullptr));
-    ERR_clear_error();
-    return crl;
+    return fromPem<Crl>(PEM_read_bio_X509_CRL, pem);
 }
 
 QList<Revocation> revocations(X509_CRL *crl, X509 *authority)

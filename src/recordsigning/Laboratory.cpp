@@ -62,9 +62,9 @@ QString saveRevocations(const QString &folder, const Trust &trust, EVP_PKEY *key
 X509 *Trust::issuedFor(const QString &id) const
 {
     X509 *found = nullptr;
-    for (const Certificate &c : issued)
-        if (keyId(publicKeyOf(c.get()).get()) == id && (!found || notBefore(c.get()) >= notBefore(found)))
-            found = c.get();
+    for (size_t i = 0; i < issued.size(); ++i)
+        if (issuedKeys.value(qsizetype(i)) == id && (!found || notBefore(issued[i].get()) >= notBefore(found)))
+            found = issued[i].get();
     return found;
 }
 
@@ -87,8 +87,10 @@ Trust readTrust(const QString &folder)
     if (!issuedBy(trust.laboratory.get(), trust.laboratory.get()))
         trust.problem = QStringLiteral("laboratory.pem is not a laboratory's own certificate");
     for (Certificate &c : readCertificates(readAll(path(folder, "laboratory-issued.pem")))) {
-        if (issuedBy(c.get(), trust.laboratory.get()))
+        if (issuedBy(c.get(), trust.laboratory.get())) {
+            trust.issuedKeys << keyId(publicKeyOf(c.get()).get());
             trust.issued.push_back(std::move(c));
+        }
         else
             trust.problem = QStringLiteral("laboratory-issued.pem holds a certificate the laboratory did not issue");
     }

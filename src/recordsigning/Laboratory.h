@@ -19,6 +19,7 @@ struct Trust
 {
     Certificate laboratory;     // nullptr where no laboratory is set up here
     std::vector<Certificate> issued;  // to technicians, each signed by the laboratory
+    QStringList issuedKeys;           // the key id of each, in the same order
     QList<Revocation> revoked;  // from a list the laboratory signed
     QString problem;            // why the folder's files could not all be used; "" where they could
 

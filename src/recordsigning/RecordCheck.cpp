@@ -29,7 +29,22 @@ QString signerOf(const Record &r)
 
 } // namespace
 
+// What a seal's certificates say, read once for all the records that carry them.
+struct SealChecker::Signer
+{
+    std::vector<Certificate> certificates;
+    Key key;
+    QString keyId;
+    QString person;
+    X509 *issued = nullptr; // the laboratory's certificate for this key, or nullptr
+};
+
 void checkSeal(LoadedRecord &loaded, const Trust &trust)
+{
+    SealChecker(trust).check(loaded);
+}
+
+void SealChecker::check(LoadedRecord &loaded)
 {
     const Record &r = loaded.record;
     if (!r.closed())
@@ -43,29 +58,49 @@ void checkSeal(LoadedRecord &loaded, const Trust &trust)
         return; // its contents do not match its SHA-256: said already
     if (r.seal.empty() || !r.chain)
         return refuse(loaded, QStringLiteral("not signed, although every record of its version is signed when it closes"));
-    const std::vector<Certificate> certificates = readCertificates(r.seal.certificates);
-    if (certificates.empty())
+    std::shared_ptr<const Signer> &signer = m_signers[r.seal.certificates];
+    if (!signer) {
+        auto read = std::make_shared<Signer>();
+        read->certificates = readCertificates(r.seal.certificates);
+        if (!read->certificates.empty()) {
+            read->key = publicKeyOf(read->certificates.front().get());
+            read->keyId = keyId(read->key.get());
+            read->person = nameOf(read->certificates.front().get()).person;
+            read->issued = issuedFor(read->certificates.front().get(), m_trust);
+        }
+        signer = std::move(read);
+    }
+    if (signer->certificates.empty())
         return refuse(loaded, QStringLiteral("its signer's certificate cannot be read"));
-    X509 *signer = certificates.front().get();
-    const Key key = publicKeyOf(signer);
-    const QString id = keyId(key.get());
-    if (id != r.chain->key)
+    if (signer->keyId != r.chain->key)
         return refuse(loaded, QStringLiteral("signed with another key than the one its chain names"));
-    if (!verifyData(key.get(), r.canonical(), r.seal.signature))
+    if (!verifyData(signer->key.get(), loaded.contents.isEmpty() ? r.canonical() : loaded.contents, r.seal.signature))
         return refuse(loaded, QStringLiteral("its signature does not hold: its contents were changed after %1 signed them")
-                                  .arg(nameOf(signer).person));
-    const Standing standing = standingOf(signer, certificates.size() > 1 ? certificates[1].get() : nullptr, trust, r.closedAt);
+                                  .arg(signer->person));
+    const Standing standing = standingOf(signer->certificates.front().get(),
+                                         signer->certificates.size() > 1 ? signer->certificates[1].get() : nullptr, signer->issued,
+                                         m_trust, r.closedAt);
     if (standing.kind == LoadedRecord::Refused)
         return refuse(loaded, standing.text);
     loaded.signedBy = standing.kind;
     loaded.sealNote = standing.text;
 }
 
+X509 *issuedFor(X509 *signer, const Trust &trust)
+{
+    X509 *lab = trust.laboratory.get();
+    return lab && issuedBy(signer, lab) ? signer : lab ? trust.issuedFor(keyId(publicKeyOf(signer).get())) : nullptr;
+}
+
 Standing standingOf(X509 *signer, X509 *carried, const Trust &trust, const QDateTime &at)
+{
+    return standingOf(signer, carried, issuedFor(signer, trust), trust, at);
+}
+
+Standing standingOf(X509 *signer, X509 *carried, X509 *issued, const Trust &trust, const QDateTime &at)
 {
     const QString person = nameOf(signer).person;
     X509 *lab = trust.laboratory.get();
-    X509 *issued = lab && issuedBy(signer, lab) ? signer : lab ? trust.issuedFor(keyId(publicKeyOf(signer).get())) : nullptr;
     if (issued) {
         const QDateTime revoked = trust.revokedAt(issued);
         if (revoked.isValid() && at >= revoked)

@@ -1,5 +1,7 @@
 #include "SqlRows.h"
 
+#include "Parallel.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -40,13 +42,29 @@ std::optional<LoadedRecord> fromRow(const QSqlQuery &q, QString *why)
 
 QList<LoadedRecord> recordsFromRows(QSqlQuery &q, QStringList *unreadable)
 {
-    QList<LoadedRecord> out;
-    while (q.next()) {
+    struct Row
+    {
+        QByteArray body;
+        bool closed = false;
+        QString sha256, verdict, signature, certificates, number;
+        std::optional<LoadedRecord> loaded;
         QString why;
-        if (auto loaded = fromRow(q, &why))
-            out << std::move(*loaded);
+    };
+    std::vector<Row> rows;
+    while (q.next())
+        rows.push_back({q.value(0).toString().toUtf8(), q.value(2).toBool(), q.value(1).toString(), q.value(3).toString(),
+                        q.value(5).toString(), q.value(6).toString(), recordNumber(q.value(7).toString(), q.value(4).toInt()), {}, {}});
+    inParallel(int(rows.size()), [&rows](int i, int) { // reading a record is most of the work
+        Row &r = rows[size_t(i)];
+        r.loaded = readStored(r.body, r.closed, r.sha256, r.verdict, &r.why,
+                              Seal{QByteArray::fromBase64(r.signature.toLatin1()), r.certificates.toUtf8()});
+    });
+    QList<LoadedRecord> out;
+    for (Row &r : rows) {
+        if (r.loaded)
+            out << std::move(*r.loaded);
         else
-            *unreadable << QStringLiteral("%1: cannot be read: %2").arg(recordNumber(q.value(7).toString(), q.value(4).toInt()), why);
+            *unreadable << QStringLiteral("%1: cannot be read: %2").arg(r.number, r.why);
     }
     return out;
 }

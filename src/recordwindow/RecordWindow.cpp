@@ -1,27 +1,26 @@
 #include "RecordWindow.h"
 
-#include "Certificate.h"
 #include "DriftWindow.h"
 #include "Intervals.h"
-#include "FileDialog.h"
-#include "PlanChecks.h"
 #include "InputBox.h"
 #include "MsgBox.h"
-#include "PrintDialog.h"
+#include "WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 using namespace records;
@@ -42,7 +41,8 @@ QPushButton *button(const QString &caption, QWidget *parent)
 
 } // namespace
 
-RecordWindow::RecordWindow(Visit &visit, QWidget *parent) : QWidget(parent, Qt::Window), m_visit(visit)
+RecordWindow::RecordWindow(Visit &visit, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_visit(visit), m_life(visit, *this), m_documents(*this, visit, m_life)
 {
     setObjectName(QStringLiteral("RecordWindow"));
     setWindowTitle(QStringLiteral("Service record"));
@@ -146,17 +146,20 @@ void RecordWindow::createControls()
 void RecordWindow::connectActions()
 {
     connect(visitForm->newRecord, &QPushButton::clicked, this, &RecordWindow::startRecord);
-    connect(visitForm->discard, &QPushButton::clicked, this, &RecordWindow::discardRecord);
+    connect(visitForm->discard, &QPushButton::clicked, this, [this] { m_life.discard(); });
     connect(closeRecord, &QPushButton::clicked, this, &RecordWindow::closeTheRecord);
-    connect(certificate, &QPushButton::clicked, this, &RecordWindow::writeCertificate);
-    connect(print, &QPushButton::clicked, this, &RecordWindow::printTheCertificate);
-    connect(csv, &QPushButton::clicked, this, &RecordWindow::writeCsv);
-    connect(exportRecord, &QPushButton::clicked, this, &RecordWindow::exportJson);
+    connect(certificate, &QPushButton::clicked, this, [this] { m_documents.writeCertificate(); });
+    connect(print, &QPushButton::clicked, this, [this] { m_documents.printCertificate(); });
+    connect(csv, &QPushButton::clicked, this, [this] { m_documents.writeCsv(); });
+    connect(exportRecord, &QPushButton::clicked, this, [this] { m_documents.exportJson(); });
     connect(saveAgain, &QPushButton::clicked, &m_visit, &Visit::saveNow);
     connect(history, &HistoryPanel::openRequested, this, &RecordWindow::openChosen);
     connect(history, &HistoryPanel::agreeRequested, this, &RecordWindow::agreeInterval);
     connect(history, &HistoryPanel::driftRequested, this, &RecordWindow::showDrift);
-    connect(history->correct, &QPushButton::clicked, this, &RecordWindow::correctShown);
+    connect(history->correct, &QPushButton::clicked, this, [this] {
+        m_life.correct();
+        refreshHistory();
+    });
     connect(visitForm, &VisitForm::limitsChosen, this, &RecordWindow::chooseLimits);
     connect(visitForm, &VisitForm::weightsEdited, this, &RecordWindow::editWeights);
     connect(visitForm, &VisitForm::detailsEdited, this, &RecordWindow::editDetails);
@@ -164,47 +167,19 @@ void RecordWindow::connectActions()
 
 void RecordWindow::chooseLimits()
 {
-    // Both read first: the first change refills the form from the record.
-    const bool inService = visitForm->inService();
-    const Acceptance acceptance = visitForm->acceptance();
-    if (!m_visit.record() || m_visit.readOnly()) {
-        // No record yet: the rule is checked against the plan New record would make.
-        QString wrong;
-        Record planned;
-        if (const auto described = instrument->read(&wrong); described && !m_visit.indexNo().isEmpty())
-            if (const QString why = m_visit.plan(*described, visitForm->weights(), inService, acceptance, &planned); !why.isEmpty()) {
-                visitForm->decisionRule->setCurrentIndex(int(Acceptance::Simple));
-                return complain(why);
-            }
-        return;
+    QString wrong;
+    if (!m_life.chooseLimits(instrument->read(&wrong), visitForm->weights(), visitForm->inService(), visitForm->acceptance())) {
+        if (m_visit.record() && !m_visit.readOnly())
+            visitForm->fill(*m_visit.record());
+        else
+            visitForm->decisionRule->setCurrentIndex(int(Acceptance::Simple));
     }
-    QString why = m_visit.setInService(inService);
-    if (why.isEmpty())
-        why = m_visit.setAcceptance(acceptance);
-    if (!why.isEmpty()) {
-        visitForm->fill(*m_visit.record());
-        return complain(why);
-    }
-    warnOfPlan();
-}
-
-void RecordWindow::warnOfPlan()
-{
-    if (!m_visit.record() || m_visit.readOnly() || hasReadings(*m_visit.record()))
-        return;
-    if (const QStringList warnings = planWarnings(*m_visit.record()); !warnings.isEmpty())
-        platform::MsgBox(warnings.join(QStringLiteral("\n\n")), platform::vbOKOnly | platform::vbInformation, windowTitle());
 }
 
 void RecordWindow::editWeights()
 {
-    if (!m_visit.record() || m_visit.readOnly())
-        return;
-    if (const QString why = m_visit.setWeights(visitForm->weights()); !why.isEmpty()) {
+    if (!m_life.setWeights(visitForm->weights()))
         visitForm->fill(*m_visit.record());
-        return complain(why);
-    }
-    warnOfPlan();
 }
 
 void RecordWindow::editDetails()
@@ -306,6 +281,21 @@ void RecordWindow::complain(const QString &why)
     platform::MsgBox(why, platform::vbOKOnly | platform::vbExclamation, windowTitle());
 }
 
+bool RecordWindow::confirm(const QString &question)
+{
+    return platform::MsgBox(question, platform::vbYesNo | platform::vbQuestion, windowTitle()) == platform::vbYes;
+}
+
+QString RecordWindow::reason(const QString &question)
+{
+    return platform::InputBox(this, question, windowTitle());
+}
+
+void RecordWindow::tell(const QString &message, bool warning)
+{
+    platform::MsgBox(message, platform::vbOKOnly | (warning ? platform::vbExclamation : platform::vbInformation), windowTitle());
+}
+
 void RecordWindow::refreshRecord()
 {
     const std::optional<Record> &r = m_visit.record();
@@ -337,12 +327,16 @@ void RecordWindow::refreshRecordState(const Record &r)
 {
     QString state = QStringLiteral("Record %1, revision %2, opened %3").arg(recordNumber(r)).arg(r.revision).arg(localTime(r.openedAt));
     if (!m_visit.intact())
-        state = QStringLiteral("<b>Record %1 was changed after it was closed: its contents no longer match its SHA-256.</b>")
-                    .arg(recordNumber(r));
+        state = m_visit.sealNote().isEmpty()
+                    ? QStringLiteral("<b>Record %1 was changed after it was closed: its contents no longer match its SHA-256.</b>")
+                          .arg(recordNumber(r))
+                    : QStringLiteral("<b>Record %1 is refused: %2.</b>").arg(recordNumber(r), m_visit.sealNote().toHtmlEscaped());
     else if (r.discarded())
         state += QStringLiteral(", discarded %1 (%2): <b>no verdict</b> (read-only)").arg(localTime(r.closedAt), r.discardReason.toHtmlEscaped());
     else if (r.closed())
-        state += QStringLiteral(", closed %1: <b>%2</b> (read-only)").arg(localTime(r.closedAt), verdictName(r.verdict));
+        state += QStringLiteral(", closed %1: <b>%2</b> (read-only)%3")
+                     .arg(localTime(r.closedAt), verdictName(r.verdict),
+                          m_visit.sealNote().isEmpty() ? QString() : QStringLiteral("; ") + m_visit.sealNote().toHtmlEscaped());
     else
         state += QStringLiteral(": open");
     recordState->setText(state);
@@ -379,14 +373,8 @@ void RecordWindow::startRecord()
     const auto details = visitForm->details(&wrong);
     if (!details)
         return complain(wrong);
-    if (const QString why = m_visit.start(*described, visitForm->weights(), visitForm->inService(), visitForm->acceptance());
-        !why.isEmpty())
-        return complain(why);
-    Visit::Details given = *details;
-    if (given.place.isEmpty())
-        given.place = described->location;
-    m_visit.setDetails(given);
-    warnOfPlan();
+    if (!m_life.begin(*described, visitForm->weights(), visitForm->inService(), visitForm->acceptance(), *details))
+        return;
     tests->showTable(Phase::AsFound, Test::Weighing);
     refreshHistory();
     // The next thing to type: the technician's name while it is missing, else the first reading.
@@ -398,119 +386,11 @@ void RecordWindow::startRecord()
     }
 }
 
-void RecordWindow::discardRecord()
-{
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || m_visit.readOnly())
-        return;
-    const QString reason = platform::InputBox(
-        this, QStringLiteral("Why is record %1 discarded? It stays in the records, marked discarded, without a verdict.")
-                  .arg(recordNumber(*r)),
-        windowTitle());
-    if (reason.isEmpty())
-        return;
-    if (const QString why = m_visit.discard(reason); !why.isEmpty())
-        complain(why);
-}
-
 void RecordWindow::closeTheRecord()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r)
-        return;
-    if (const QString why = closeRefusal(*r); !why.isEmpty())
-        return complain(why);
-    if (const auto unstable = unstableReadings(*r); !unstable.isEmpty()) {
-        QStringList names;
-        for (const auto &[phase, key] : unstable)
-            names << phaseName(phase) + QStringLiteral(", ") + pointName(*r, r->points(phase)[r->indexOf(phase, key)]);
-        const int answer = platform::MsgBox(
-            QStringLiteral("%1 reading(s) were taken while the weight was unstable: %2.\n\nKeep them as FAIL (unstable)? "
-                           "No: take them again first.")
-                .arg(unstable.size())
-                .arg(names.join(QStringLiteral("; "))),
-            platform::vbYesNo | platform::vbQuestion, windowTitle());
-        if (answer != platform::vbYes)
-            return tests->showPoint(unstable.first().first, unstable.first().second);
-    }
-    const int answer = platform::MsgBox(QStringLiteral("Close record %1? A closed record never changes; a correction makes a new revision.")
-                                            .arg(recordNumber(*r)),
-                                        platform::vbYesNo | platform::vbQuestion, windowTitle());
-    if (answer != platform::vbYes)
-        return;
-    if (const QString why = m_visit.close(); !why.isEmpty())
-        complain(why);
-}
-
-void RecordWindow::writeCertificate()
-{
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
-        return;
-    const QString path = platform::saveFileName(this, QStringLiteral("Certificate"),
-                                                QStringLiteral("certificate-%1.pdf").arg(recordNumber(*r)),
-                                                QStringLiteral("PDF (*.pdf)"));
-    QString error;
-    if (path.isEmpty())
-        return;
-    if (!records::writeCertificate(*r, path, &error, m_paper, nextDue(*r)))
-        return complain(error);
-    if (m_signCertificate)
-        if (const QString why = m_signCertificate(*r, path); !why.isEmpty())
-            complain(why);
-}
-
-void RecordWindow::printTheCertificate()
-{
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(m_paper));
-    printer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
-    printer.setDocName(QStringLiteral("Calibration certificate %1").arg(recordNumber(*r)));
-    if (!choosePrinter(printer, this))
-        return;
-    QString error;
-    if (!printCertificate(*r, printer, &error, nextDue(*r)))
-        complain(error);
-}
-
-QDate RecordWindow::nextDue(const Record &r)
-{
-    if (r.format >= 4)
-        return nextDueOf(r, {}); // sealed into the record when it closed
-    try {
-        return m_store ? nextDueOf(r, m_store->agreements(r.instrument.indexNo)) : QDate();
-    } catch (const StoreError &) {
-        return {}; // no agreement to be read: nothing stated
-    }
-}
-
-void RecordWindow::writeCsv()
-{
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !m_visit.intact())
-        return;
-    const QString path = platform::saveFileName(this, QStringLiteral("Readings as CSV"),
-                                                QStringLiteral("readings-%1.csv").arg(recordNumber(*r)),
-                                                QStringLiteral("CSV (*.csv)"));
-    QString error;
-    if (!path.isEmpty() && !writeReadingsCsv(*r, path, &error))
-        complain(error);
-}
-
-void RecordWindow::exportJson()
-{
-    const std::optional<Record> &r = m_visit.record();
-    if (!r)
-        return;
-    const QString path = platform::saveFileName(this, QStringLiteral("Export the record"),
-                                                QStringLiteral("record-%1.json").arg(recordNumber(*r)),
-                                                QStringLiteral("Record (*.json)"));
-    QString error;
-    if (!path.isEmpty() && !m_visit.exportJson(path, &error))
-        complain(error);
+    std::optional<std::pair<Phase, PointKey>> retake;
+    if (!m_life.close(&retake) && retake)
+        tests->showPoint(retake->first, retake->second);
 }
 
 void RecordWindow::openChosen()
@@ -520,35 +400,15 @@ void RecordWindow::openChosen()
 
 void RecordWindow::openRecord(const QString &uuid)
 {
-    if (uuid.isEmpty() || !m_store)
-        return;
-    if (const QString why = m_visit.whyKept(); !why.isEmpty())
-        return complain(why);
-    try {
-        if (const auto loaded = m_store->load(uuid))
-            if (const QString why = m_visit.show(*loaded); !why.isEmpty())
-                complain(why);
-    } catch (const StoreError &e) {
-        complain(e.message);
-    }
+    if (!uuid.isEmpty())
+        m_life.open(uuid);
 }
 
 void RecordWindow::agreeInterval()
 {
-    if (!m_store || m_visit.indexNo().isEmpty())
-        return;
-    const QString who = visitForm->technician->text().trimmed();
-    if (who.isEmpty()) {
+    if (m_life.agree(history->monthsTyped(), history->agreedOnTyped(), visitForm->technician->text()) == RecordLife::NameMissing) {
         tabs->setCurrentWidget(visitForm);
         visitForm->technician->setFocus(Qt::OtherFocusReason);
-        return complain(QStringLiteral("Type your name in Calibrated by first: an agreed interval is kept with who entered it."));
-    }
-    const IntervalAgreement agreed{m_visit.indexNo(), history->monthsTyped(), history->agreedOnTyped(), who,
-                                   QDateTime::currentDateTimeUtc()};
-    try {
-        m_store->saveAgreement(agreed);
-    } catch (const StoreError &e) {
-        complain(e.message);
     }
     refreshHistory();
 }
@@ -565,21 +425,67 @@ void RecordWindow::showDrift()
     m_drift->show(m_visit.indexNo(), history->drift(), history->decimals(), history->unit());
 }
 
-void RecordWindow::correctShown()
+void RecordWindow::showBeside(QWidget *console, const QRect &keep)
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded())
-        return;
-    const QString reason = platform::InputBox(
-        this, QStringLiteral("Why is record %1 corrected? The new certificate names the one it replaces and this reason.")
-                  .arg(recordNumber(*r)),
-        windowTitle());
-    if (reason.trimmed().isEmpty())
-        return;
-    if (const QString why = m_visit.correct(reason); !why.isEmpty())
-        complain(why);
-    refreshHistory();
+    if (!m_placed && console) {
+        m_placed = true;
+        QMargins frame;
+        const QRect place = openingPlace(this, console, keep, m_kept, &frame);
+        resize(place.marginsRemoved(frame).size().expandedTo(minimumSizeHint()));
+        move(place.topLeft());
+    }
+    showAndRaise();
 }
+
+QRect RecordWindow::keptGeometry() const
+{
+    return m_placed ? frameGeometry() : m_kept;
+}
+
+// ---- Where the keyboard goes ----
+
+namespace {
+// The first field of `page` the keyboard can reach.
+QWidget *firstField(QWidget *page)
+{
+    for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && w->isVisibleTo(page) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            return w;
+    return nullptr;
+}
+} // namespace
+
+bool RecordWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tabs->tabBar() && event->type() == QEvent::Shortcut) {
+        QMetaObject::invokeMethod(this, [this] { // after the tab bar has shown the tab
+            if (QWidget *field = firstField(tabs->currentWidget()))
+                field->setFocus(Qt::ShortcutFocusReason);
+        }, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordWindow::switchTestsAndDetails()
+{
+    if (QWidget *focus = focusWidget(); focus && tests->isAncestorOf(focus)) {
+        tabs->setCurrentWidget(visitForm);
+        QWidget *details = visitForm->technician->isEnabled() ? visitForm->technician : firstField(visitForm);
+        if (details)
+            details->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        focusTests();
+    }
+}
+
+void RecordWindow::focusTests()
+{
+    // The points where one waits (Enter captures it); else the test chooser, so that the points'
+    // focus does not make a row current that nothing chose.
+    QWidget *to = tests->points->selectionModel()->hasSelection() ? static_cast<QWidget *>(tests->points) : tests->test;
+    to->setFocus(Qt::ShortcutFocusReason);
+}
+
 
 bool RecordWindow::finish()
 {
@@ -588,6 +494,6 @@ bool RecordWindow::finish()
     const int answer = platform::MsgBox(m_visit.storeError() + QStringLiteral("\n\nExport the record to a file now?"),
                                         platform::vbYesNo | platform::vbExclamation, windowTitle());
     if (answer == platform::vbYes)
-        exportJson();
+        m_documents.exportJson();
     return false;
 }

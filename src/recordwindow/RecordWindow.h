@@ -11,6 +11,8 @@
 #include "HistoryPanel.h"
 #include "InstrumentForm.h"
 #include "LiveWeightBox.h"
+#include "RecordDocuments.h"
+#include "RecordLife.h"
 #include "RecordStore.h"
 #include "TestsPanel.h"
 #include "VisitForm.h"
@@ -28,7 +30,7 @@ class QListWidget;
 class QPushButton;
 class QTabWidget;
 
-class RecordWindow : public QWidget
+class RecordWindow : public QWidget, private records::Asker
 {
     Q_OBJECT
 public:
@@ -42,10 +44,9 @@ public:
     // The technician's name as this computer remembers it; technicianNamed() when it is edited.
     void setTechnician(const QString &name);
     // The paper of certificates written as PDF.
-    void setPaper(QPageSize::PageSizeId paper) { m_paper = paper; }
+    void setPaper(QPageSize::PageSizeId paper) { m_documents.setPaper(paper); }
     // What signs a certificate PDF once written: "" where it did (or needs not), else why not.
-    using CertificateSigner = std::function<QString(const records::Record &record, const QString &path)>;
-    void setCertificateSigner(CertificateSigner signer) { m_signCertificate = std::move(signer); }
+    void setCertificateSigner(RecordDocuments::CertificateSigner signer) { m_documents.setCertificateSigner(std::move(signer)); }
 
     records::Visit &visit() { return m_visit; }
 
@@ -99,34 +100,31 @@ private:
     void refreshStoreState();
     void refreshServerState();
     void chooseLimits();
-    void warnOfPlan(); // before the first reading: what the plan's weights and rule leave to say
     void editWeights();
     void editDetails();
     void complain(const QString &why);
     void switchTestsAndDetails();
     void focusTests();
 
+    // What the record's life asks and tells, in message boxes.
+    bool confirm(const QString &question) override;
+    QString reason(const QString &question) override;
+    void tell(const QString &message, bool warning) override;
+
     void startRecord();
-    void discardRecord();
     void closeTheRecord();
-    void writeCertificate();
-    void printTheCertificate();
-    void writeCsv();
-    void exportJson();
     void openChosen();
     void openRecord(const QString &uuid);
     void agreeInterval();
     void showDrift();
-    QDate nextDue(const records::Record &r);
-    void correctShown();
 
     records::Visit &m_visit;
+    records::RecordLife m_life;
     records::RecordStore *m_store = nullptr;
     DriftWindow *m_drift = nullptr;
     bool m_storeComplained = false;
     QString m_serverNote;
     QRect m_kept;
     bool m_placed = false;
-    QPageSize::PageSizeId m_paper = QPageSize::A4;
-    CertificateSigner m_signCertificate;
+    RecordDocuments m_documents;
 };

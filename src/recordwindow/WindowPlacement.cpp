@@ -1,5 +1,9 @@
 #include "WindowPlacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <QtGlobal>
 
 namespace {
@@ -48,4 +52,26 @@ QRect keptInside(const QRect &kept, const QRect &available)
     if (kept.isEmpty() || seen.width() < 100 || seen.height() < 50)
         return {};
     return fitted(kept, available);
+}
+
+QRect openingPlace(QWidget *window, QWidget *console, const QRect &keep, const QRect &kept, QMargins *frame)
+{
+    // The frame around the client area, as the console's shows it (none before it shows).
+    const QRect outer = console->frameGeometry(), inner = console->geometry();
+    *frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                      outer.bottom() - inner.bottom());
+    QScreen *home = console->screen() ? console->screen() : window->screen();
+    QList<QRect> areas{home->availableGeometry()};
+    for (QScreen *other : QGuiApplication::screens())
+        if (other != home)
+            areas << other->availableGeometry();
+    if (!kept.isEmpty()) {
+        const QScreen *at = QGuiApplication::screenAt(kept.center());
+        if (const QRect place = keptInside(kept, at ? at->availableGeometry() : areas.first()); !place.isEmpty())
+            return place;
+    }
+    const Arrangement a = arrangeBeside(outer, keep, window->sizeHint().grownBy(*frame), window->minimumSizeHint().grownBy(*frame), areas);
+    if (a.console.topLeft() != outer.topLeft())
+        console->move(a.console.topLeft());
+    return a.record;
 }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QRect>
 
+class QWidget;
+
 struct Arrangement
 {
     QRect console; // frame rectangles
@@ -22,3 +24,9 @@ Arrangement arrangeBeside(const QRect &console, const QRect &keep, const QSize &
 // A kept frame rectangle, moved (and shrunk) wholly into the area; an empty one when too little
 // of it lies there to count as the place the user chose.
 QRect keptInside(const QRect &kept, const QRect &available);
+
+// Where `window` opens beside `console`, as a frame rectangle: where the user left it (`kept`)
+// while that still lies on a screen, else arranged with the console (arrangeBeside over every
+// screen, the console's first), the console moved where that says. *frame: the frame's margins
+// around a client area, as the console's shows them.
+QRect openingPlace(QWidget *window, QWidget *console, const QRect &keep, const QRect &kept, QMargins *frame);

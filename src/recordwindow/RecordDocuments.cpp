@@ -1,0 +1,74 @@
+#include "RecordDocuments.h"
+
+#include "Certificate.h"
+#include "FileDialog.h"
+#include "MsgBox.h"
+#include "PrintDialog.h"
+
+#include <QPrinter>
+#include <QWidget>
+
+using namespace records;
+
+QString RecordDocuments::chosenPath(const QString &caption, const QString &name, const QString &filter)
+{
+    return platform::saveFileName(&m_owner, caption, name.arg(recordNumber(*m_visit.record())), filter);
+}
+
+void RecordDocuments::complain(const QString &why)
+{
+    platform::MsgBox(why, platform::vbOKOnly | platform::vbExclamation, m_owner.windowTitle());
+}
+
+void RecordDocuments::writeCertificate()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+        return;
+    const QString path = chosenPath(QStringLiteral("Certificate"), QStringLiteral("certificate-%1.pdf"), QStringLiteral("PDF (*.pdf)"));
+    QString error;
+    if (path.isEmpty())
+        return;
+    if (!records::writeCertificate(*r, path, &error, m_paper, m_life.nextDue(*r)))
+        return complain(error);
+    if (m_sign)
+        if (const QString why = m_sign(*r, path); !why.isEmpty())
+            complain(why);
+}
+
+void RecordDocuments::printCertificate()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(m_paper));
+    printer.setPageMargins(QMarginsF(15, 12, 15, 12), QPageLayout::Millimeter);
+    printer.setDocName(QStringLiteral("Calibration certificate %1").arg(recordNumber(*r)));
+    if (!choosePrinter(printer, &m_owner))
+        return;
+    QString error;
+    if (!records::printCertificate(*r, printer, &error, m_life.nextDue(*r)))
+        complain(error);
+}
+
+void RecordDocuments::writeCsv()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !m_visit.intact())
+        return;
+    const QString path = chosenPath(QStringLiteral("Readings as CSV"), QStringLiteral("readings-%1.csv"), QStringLiteral("CSV (*.csv)"));
+    QString error;
+    if (!path.isEmpty() && !writeReadingsCsv(*r, path, &error))
+        complain(error);
+}
+
+void RecordDocuments::exportJson()
+{
+    if (!m_visit.record())
+        return;
+    const QString path = chosenPath(QStringLiteral("Export the record"), QStringLiteral("record-%1.json"), QStringLiteral("Record (*.json)"));
+    QString error;
+    if (!path.isEmpty() && !m_visit.exportJson(path, &error))
+        complain(error);
+}
