@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins fonts-liberation
           libqt6sql6-sqlite libqt6sql6-psql postgresql poppler-utils libssl-dev qtkeychain-qt6-dev libpodofo-dev
-          libsecret-1-0 gnome-keyring dbus "$@")
+          libsecret-1-0 gnome-keyring dbus libxmlsec1-dev libqrencode-dev libxml2-utils zbar-tools "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

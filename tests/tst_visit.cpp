@@ -234,6 +234,32 @@ private slots:
                  qPrintable(verified));
         run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), v.dir.file("cli.pdf")}, &verified);
         QVERIFY2(verified.contains(QLatin1String(": not signed.")), qPrintable(verified)); // no terminal asked for the passphrase
+
+        // The DCC and the label from the window's keys, and from the command line; the label's
+        // code checked against the record.
+        v.record.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v.record));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(v.dir.file("dcc-" + number + ".xml")) && QFile::exists(v.dir.file("label-" + number + ".pdf")), 10000);
+        setPrintDialogHandler([&v](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(v.dir.file("printed-label.pdf"));
+            return true;
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(v.dir.file("printed-label.pdf")), 10000);
+        setPrintDialogHandler(nullptr);
+        QCOMPARE(run(QStringLiteral("pdfinfo"), {v.dir.file("printed-label.pdf")}, &printed), QStringLiteral("ok"));
+        QVERIFY2(printed.contains(QLatin1String("176 x 82 pts")), qPrintable(printed)); // 62 x 29 mm, in whole points
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), v.dir.file("dcc-" + number + ".xml")}, &verified);
+        QVERIFY2(verified.contains(QLatin1String("the DCC's signature holds, but it is signed by Anna Berg, not certified")), qPrintable(verified));
+        QCOMPARE(run(v.dir.file("vantor_cal"), {"--export-record", number, "--dcc", v.dir.file("cli.xml"), "--label", v.dir.file("cli-label.pdf")}),
+                 QStringLiteral("ok"));
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), QStringLiteral("VANTOR-RECORD:%1;SHA256:%2").arg(number, v.r().sha256)}, &verified);
+        QVERIFY2(verified.contains(QStringLiteral("The label matches record %1 (ADJUSTED)").arg(number)), qPrintable(verified));
+        run(v.dir.file("vantor_cal"), {QStringLiteral("--verify"), QStringLiteral("VANTOR-RECORD:%1;SHA256:%2").arg(number, QString(64, u'0'))}, &verified);
+        QVERIFY2(verified.contains(QLatin1String("its digest is not the record's")), qPrintable(verified));
     }
 
     // The reading goes to the point selected, which after a capture and after every switch of

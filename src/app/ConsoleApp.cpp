@@ -3,6 +3,7 @@
 #include "CheckedStore.h"
 #include "InputBox.h"
 #include "MsgBox.h"
+#include "RecordExports.h"
 #include "RecordWindow.h"
 #include "SqliteStore.h"
 #include "SyncedStore.h"
@@ -77,8 +78,14 @@ void ConsoleApp::showRecordWindow()
         m_recordWindow->setStore(&store());
         m_recordWindow->setServerNote(m_options.serverNote);
         m_recordWindow->setPaper(paper());
-        m_recordWindow->setCertificateSigner(
-            [this](const records::Record &r, const QString &path) { return signCertificate(m_signer, r, path); });
+        m_recordWindow->setCertificateSigner([this](const records::Record &r, const QString &path, const QDate &nextDue) {
+            return exports::finishCertificate(m_signer, r, path, nextDue, m_visit.sealNote());
+        });
+        m_recordWindow->setDccWriter([this](const records::Record &r, const QString &path, const QDate &nextDue, QString *error,
+                                            QString *note) {
+            return exports::writeDcc(m_signer, r, path, nextDue, m_visit.sealNote(), error, note);
+        });
+        m_recordWindow->setLabelSize(exports::labelSize());
         m_recordWindow->setTechnician(modCommon::GetString_ofINI(kTechnicianSection, QStringLiteral("Name"), QString()));
         connect(m_recordWindow.get(), &RecordWindow::technicianNamed, this, [](const QString &name) {
             modCommon::SetString_ofINI(kTechnicianSection, QStringLiteral("Name"), name);
@@ -158,20 +165,6 @@ signing::SignerSetup ConsoleApp::signerSetup(std::function<QByteArray(const QStr
     setup.passphrase = std::move(passphrase);
     setup.systemStore = modCommon::GetString_ofINI(QStringLiteral("Signing"), QStringLiteral("KeyStore"), QString()) != QLatin1String("file");
     return setup;
-}
-
-QString ConsoleApp::signCertificate(signing::TechnicianSigner &signer, const records::Record &r, const QString &path)
-{
-    if (r.format < 4)
-        return {}; // made before records were signed: the certificate says so
-    if (!r.chain || r.chain->key != signer.publicKeyId())
-        return QStringLiteral("The certificate was written but not signed: record %1 was signed with a key this computer does "
-                              "not hold, and only that key signs its certificate.")
-            .arg(records::recordNumber(r));
-    if (const QString why = signer.signPdf(path, QStringLiteral("Calibration certificate %1").arg(records::recordNumber(r)));
-        !why.isEmpty())
-        return QStringLiteral("The certificate was written but not signed: %1").arg(why);
-    return {};
 }
 
 QPageSize::PageSizeId ConsoleApp::paper()

@@ -63,9 +63,7 @@ public:
     static QString laboratoryFolder();
     // The technician's signer as this computer keeps it; `passphrase` asks for the key's one.
     static signing::SignerSetup signerSetup(std::function<QByteArray(const QString &prompt, bool confirm)> passphrase);
-    // Signs a record's certificate PDF with this computer's key where that key signed the record;
-    // "" where it did, or where the record is of a version that signed nothing; else why not.
-    static QString signCertificate(signing::TechnicianSigner &signer, const records::Record &record, const QString &path);
+
 
 private:
     void showRecordWindow();

@@ -1,6 +1,7 @@
 #include "RecordsCommands.h"
 
 #include "Certificate.h"
+#include "Label.h"
 #include "Intervals.h"
 #include "RecordStore.h"
 #include "ServerLink.h"
@@ -119,12 +120,32 @@ int listDue(RecordStore &local, ServerLink *server, int days, const QString &csv
     }
 }
 
-int exportRecord(RecordStore &local, ServerLink *server, const QString &id, const QString &pdfPath,
-                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err,
-                 const RecordCheck &check, const PdfSigner &sign)
+namespace {
+// The due date a certificate states: sealed into records of this version; for earlier ones, from
+// the agreements known here and on the server.
+QDate nextDueFor(const Record &r, RecordStore &local, ServerLink *server)
 {
-    if (pdfPath.isEmpty() && csvPath.isEmpty()) {
-        err << "--export-record wants --pdf FILE or --csv FILE\n";
+    QList<IntervalAgreement> agreements;
+    const std::function<QList<IntervalAgreement>()> sources[] = {
+        [&] { return local.agreements(r.instrument.indexNo); },
+        [&] { return server ? server->agreements(r.instrument.indexNo) : QList<IntervalAgreement>(); }};
+    for (const auto &source : sources) {
+        try {
+            if (r.format < 4)
+                agreements << source();
+        } catch (const StoreError &) {
+            // no agreement to be read there
+        }
+    }
+    return nextDueOf(r, agreements);
+}
+} // namespace
+
+int exportRecord(RecordStore &local, ServerLink *server, const ExportRequest &request, QTextStream &out, QTextStream &err)
+{
+    const QString &id = request.id;
+    if (request.pdfPath.isEmpty() && request.csvPath.isEmpty() && request.dccPath.isEmpty() && request.labelPath.isEmpty()) {
+        err << "--export-record wants --pdf FILE, --csv FILE, --dcc FILE or --label FILE\n";
         return 2;
     }
     try {
@@ -144,8 +165,8 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
             return 1;
         }
         const bool intactBefore = loaded->intact;
-        if (check)
-            check(*loaded);
+        if (request.check)
+            request.check(*loaded);
         const Record &r = loaded->record;
         if (!intactBefore) {
             err << QStringLiteral("Record %1 was changed after it was closed: its contents do not match its SHA-256. "
@@ -157,40 +178,42 @@ int exportRecord(RecordStore &local, ServerLink *server, const QString &id, cons
             return 1;
         }
         QString error;
-        if (!pdfPath.isEmpty()) {
-            if (!r.closed()) {
-                err << QStringLiteral("Record %1 is still open: a certificate is written once it is closed.\n").arg(recordNumber(r));
-                return 1;
-            }
-            // Sealed into records of this version; for earlier ones, the agreements known here and on the server.
-            QList<IntervalAgreement> agreements;
-            const std::function<QList<IntervalAgreement>()> sources[] = {
-                [&] { return local.agreements(r.instrument.indexNo); },
-                [&] { return server ? server->agreements(r.instrument.indexNo) : QList<IntervalAgreement>(); }};
-            for (const auto &source : sources) {
-                try {
-                    if (r.format < 4)
-                        agreements << source();
-                } catch (const StoreError &) {
-                    // no agreement to be read there
-                }
-            }
-            const QDate nextDue = nextDueOf(r, agreements);
-            if (!writeCertificate(r, pdfPath, &error, paper, nextDue)) {
-                err << error << '\n';
-                return 1;
-            }
-            if (sign)
-                if (const QString why = sign(r, pdfPath); !why.isEmpty())
-                    err << why << '\n';
-            out << QStringLiteral("Certificate of record %1: %2\n").arg(recordNumber(r), pdfPath);
+        const bool documents = !request.pdfPath.isEmpty() || !request.dccPath.isEmpty() || !request.labelPath.isEmpty();
+        if (documents && !r.closed()) {
+            err << QStringLiteral("Record %1 is still open: its certificate, DCC and label are written once it is closed.\n")
+                       .arg(recordNumber(r));
+            return 1;
         }
-        if (!csvPath.isEmpty()) {
-            if (!writeReadingsCsv(r, csvPath, &error)) {
-                err << error << '\n';
-                return 1;
-            }
-            out << QStringLiteral("Readings of record %1: %2\n").arg(recordNumber(r), csvPath);
+        const QDate nextDue = documents ? nextDueFor(r, local, server) : QDate();
+        const auto failed = [&err](const QString &why) {
+            err << why << '\n';
+            return 1;
+        };
+        if (!request.pdfPath.isEmpty()) {
+            if (!writeCertificate(r, request.pdfPath, &error, request.paper, nextDue))
+                return failed(error);
+            if (request.finishCertificate)
+                if (const QString note = request.finishCertificate(r, request.pdfPath, nextDue, loaded->sealNote); !note.isEmpty())
+                    err << note << '\n';
+            out << QStringLiteral("Certificate of record %1: %2\n").arg(recordNumber(r), request.pdfPath);
+        }
+        if (!request.dccPath.isEmpty()) {
+            QString note;
+            if (!request.writeDcc || !request.writeDcc(r, request.dccPath, nextDue, loaded->sealNote, &error, &note))
+                return failed(error);
+            if (!note.isEmpty())
+                err << note << '\n';
+            out << QStringLiteral("DCC of record %1: %2\n").arg(recordNumber(r), request.dccPath);
+        }
+        if (!request.labelPath.isEmpty()) {
+            if (!writeLabel(r, request.labelPath, request.labelSize, nextDue, &error))
+                return failed(error);
+            out << QStringLiteral("Label of record %1: %2\n").arg(recordNumber(r), request.labelPath);
+        }
+        if (!request.csvPath.isEmpty()) {
+            if (!writeReadingsCsv(r, request.csvPath, &error))
+                return failed(error);
+            out << QStringLiteral("Readings of record %1: %2\n").arg(recordNumber(r), request.csvPath);
         }
         return 0;
     } catch (const StoreError &e) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+#include "Label.h"
 #include "Record.h"
 
 class QTextStream;
@@ -20,9 +21,6 @@ class ServerLink;
 
 // How a record read is checked (its signature, against the laboratory's trust) before it is used.
 using RecordCheck = std::function<void(records::LoadedRecord &loaded)>;
-// What signs a certificate PDF once written: "" where it did (or needs not), else why not.
-using PdfSigner = std::function<QString(const records::Record &record, const QString &path)>;
-
 // Lists the records of one scale (all scales for an empty indexNo), newest first, each closed one
 // with who signed it. Exit status.
 int listRecords(records::RecordStore &local, records::ServerLink *server, const QString &indexNo, QTextStream &out,
@@ -33,9 +31,24 @@ int listRecords(records::RecordStore &local, records::ServerLink *server, const 
 int listDue(records::RecordStore &local, records::ServerLink *server, int days, const QString &csvPath, const QDate &today,
             QTextStream &out, QTextStream &err);
 
-// Writes a record's certificate (pdfPath), signed where `sign` can, and/or its readings as CSV
-// (csvPath). Exit status. A record changed after it was closed, or whose signature is refused, is
-// not exported; a certificate is only for a closed one. The certificate on the paper given.
-int exportRecord(records::RecordStore &local, records::ServerLink *server, const QString &id, const QString &pdfPath,
-                 const QString &csvPath, QPageSize::PageSizeId paper, QTextStream &out, QTextStream &err,
-                 const RecordCheck &check = {}, const PdfSigner &sign = {});
+// What --export-record writes of a record: its certificate (pdfPath), finished where
+// `finishCertificate` can (its DCC attached, both signed); its DCC (dccPath), signed where
+// `writeDcc` can; its label (labelPath); its readings as CSV (csvPath).
+struct ExportRequest
+{
+    QString id;
+    QString pdfPath, csvPath, dccPath, labelPath;
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    records::LabelSize labelSize = records::LabelSize::Tape62;
+    RecordCheck check;
+    // A note where not all was done; `signedBy`: who signed the record, as the check said.
+    std::function<QString(const records::Record &, const QString &path, const QDate &nextDue, const QString &signedBy)>
+        finishCertificate;
+    std::function<bool(const records::Record &, const QString &path, const QDate &nextDue, const QString &signedBy, QString *error,
+                       QString *note)>
+        writeDcc;
+};
+// Exit status. A record changed after it was closed, or whose signature is refused, is not
+// exported; a certificate, DCC or label is only for a closed one.
+int exportRecord(records::RecordStore &local, records::ServerLink *server, const ExportRequest &request, QTextStream &out,
+                 QTextStream &err);

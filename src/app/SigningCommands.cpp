@@ -1,5 +1,6 @@
 #include "SigningCommands.h"
 
+#include "Label.h"
 #include "Laboratory.h"
 #include "Parallel.h"
 #include "PdfSignature.h"
@@ -7,11 +8,13 @@
 #include "ServerLink.h"
 #include "SqliteStore.h"
 #include "TechnicianSigner.h"
+#include "XmlSignature.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextStream>
 #include <cstdio>
@@ -73,6 +76,30 @@ int verifyPdf(const QString &path, const signing::Trust &trust, QTextStream &out
         return problem(QStringLiteral("the signature holds over the whole file, but it is %1.").arg(standing.text));
     out << native(path) << ": the signature holds over the whole file; " << standing.text
         << (check.signedAt.isValid() ? QStringLiteral(", on %1").arg(check.signedAt.toString(Qt::ISODate)) : QString()) << ".\n";
+    return 0;
+}
+
+int verifyDcc(const QString &path, const QByteArray &xml, const signing::Trust &trust, QTextStream &out)
+{
+    const signing::XmlCheck check = signing::checkXml(xml);
+    const auto problem = [&](const QString &why) {
+        out << native(path) << ": " << why << '\n';
+        return 1;
+    };
+    if (!check.problem.isEmpty())
+        return problem(check.problem + QLatin1Char('.'));
+    if (!check.signedAtAll)
+        return problem(QStringLiteral("the DCC is not signed."));
+    if (!check.holds)
+        return problem(QStringLiteral("the DCC's signature does not hold: it was changed after it was signed."));
+    // The signature carries no time of its own: the revocation is judged at the end of the calibration.
+    static const QRegularExpression ended(QStringLiteral("<dcc:endPerformanceDate>([0-9]{4}-[0-9]{2}-[0-9]{2})<"));
+    const QDate end = QDate::fromString(ended.match(QString::fromUtf8(xml)).captured(1), Qt::ISODate);
+    const signing::Standing standing = signing::standingOf(check.signer.get(), check.chain.empty() ? nullptr : check.chain.front().get(),
+                                                           trust, end.isValid() ? end.startOfDay(Qt::UTC) : QDateTime::currentDateTimeUtc());
+    if (standing.kind != LoadedRecord::Certified)
+        return problem(QStringLiteral("the DCC's signature holds, but it is %1.").arg(standing.text));
+    out << native(path) << ": the DCC's signature holds over the whole document; " << standing.text << ".\n";
     return 0;
 }
 
@@ -163,11 +190,46 @@ int verifyFile(const QString &path, const QString &laboratoryFolder, QTextStream
         err << QStringLiteral("The laboratory's files in %1: %2.\n").arg(native(laboratoryFolder), trust.problem);
     if (head.startsWith("%PDF-"))
         return verifyPdf(path, trust, out);
-    const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+    const QByteArray contents = f.readAll();
+    if (contents.trimmed().startsWith("<"))
+        return verifyDcc(path, contents, trust, out);
+    const QJsonObject o = QJsonDocument::fromJson(contents).object();
     if (o.contains(QStringLiteral("uuid")) && o.contains(QStringLiteral("format")))
         return verifyExport(path, o, trust, out);
     out << native(path) << ": neither a certificate PDF nor an exported record.\n";
     return 1;
+}
+
+int verifyLabelCode(records::SqliteStore &local, records::ServerLink *server, const QString &text, const QString &laboratoryFolder,
+                    QTextStream &out, QTextStream &err)
+{
+    const auto code = records::parseLabelCode(text);
+    if (!code) {
+        err << QStringLiteral("\"%1\" is neither a file nor the code of a label.\n").arg(text);
+        return 2;
+    }
+    std::optional<LoadedRecord> loaded;
+    try {
+        loaded = server ? server->load(code->number) : local.load(code->number);
+    } catch (const records::StoreError &e) {
+        err << e.message << '\n';
+        return 1;
+    }
+    if (!loaded) {
+        out << QStringLiteral("The label names record %1, which is not among the records.\n").arg(code->number);
+        return 1;
+    }
+    signing::checkSeal(*loaded, signing::readTrust(laboratoryFolder));
+    if (loaded->record.sha256 != code->sha256) {
+        out << QStringLiteral("The label does not match record %1: its digest is not the record's.\n").arg(code->number);
+        return 1;
+    }
+    if (!loaded->intact) {
+        out << QStringLiteral("The label matches record %1, but the record is refused: %2.\n").arg(code->number, loaded->sealNote);
+        return 1;
+    }
+    out << QStringLiteral("The label matches record %1 (%2): %3.\n").arg(code->number, verdictName(loaded->record.verdict), loaded->sealNote);
+    return loaded->signedBy == LoadedRecord::Certified || loaded->signedBy == LoadedRecord::Unsigned ? 0 : 1;
 }
 
 int verifyRecords(records::SqliteStore &local, records::ServerLink *server, const QString &laboratoryFolder, QTextStream &out,

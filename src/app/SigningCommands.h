@@ -23,7 +23,12 @@ QByteArray passphraseFromTerminal(const QString &prompt);
 // The same where a terminal is there to ask at, else "" (a script's run is never held up by it).
 QByteArray passphraseIfTerminal(const QString &prompt);
 
+// A certificate PDF, a DCC or an exported record.
 int verifyFile(const QString &path, const QString &laboratoryFolder, QTextStream &out, QTextStream &err);
+// The text of a label's QR code, against the record it names (this computer's, or with a server
+// the server's).
+int verifyLabelCode(records::SqliteStore &local, records::ServerLink *server, const QString &text, const QString &laboratoryFolder,
+                    QTextStream &out, QTextStream &err);
 // The records of this computer's file, or with a server those of the server.
 int verifyRecords(records::SqliteStore &local, records::ServerLink *server, const QString &laboratoryFolder, QTextStream &out,
                   QTextStream &err);

@@ -4,6 +4,7 @@
 #include "RecordsCommands.h"
 #include "SigningCommands.h"
 #include "RecordCheck.h"
+#include "RecordExports.h"
 #include "TechnicianSigner.h"
 #include "ServerAddress.h"
 #include "ServerLink.h"
@@ -14,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -42,6 +44,7 @@ struct Request
     int dueDays = 30;                              // --due [DAYS]
     QString indexNo;                               // --list-records [INDEX_NO]
     QString exportId, pdfPath, csvPath;            // --export-record ID --pdf FILE --csv FILE
+    QString dccPath, labelPath;                    // --dcc FILE --label FILE
     QString argument;                              // --verify FILE, --key-request FILE, --lab-create NAME, ...
     QString outPath;                               // --out FILE (--lab-certify)
     QString laboratoryFolder;                      // --lab-folder DIR, else as the settings say
@@ -69,14 +72,20 @@ void describe(QCommandLineParser &parser)
         {QStringLiteral("list-records"), QStringLiteral("List the service records of the scale INDEX_NO (of every scale without it), newest first.")},
         {QStringLiteral("export-record"), QStringLiteral("Export the record ID (its number as listed, or its uuid) with --pdf and/or --csv."),
          QStringLiteral("ID")},
-        {QStringLiteral("pdf"), QStringLiteral("The certificate of a closed record, as PDF."), QStringLiteral("FILE")},
+        {QStringLiteral("pdf"), QStringLiteral("The certificate of a closed record, as PDF (its DCC attached)."), QStringLiteral("FILE")},
+        {QStringLiteral("dcc"), QStringLiteral("The Digital Calibration Certificate of a closed record (PTB's DCC 3.1.2, XML)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("label"), QStringLiteral("The label for the scale of a closed record, as PDF at the label printer's size "
+                                                 "([Label] Size)."),
+         QStringLiteral("FILE")},
         {QStringLiteral("csv"), QStringLiteral("The readings as CSV (with --export-record), or the due list as CSV (with --due)."),
          QStringLiteral("FILE")},
         {QStringLiteral("due"), QStringLiteral("List the scales whose calibration is due within DAYS (30 without it) or overdue: "
                                                "Index No., customer, location, last verdict, due date; every technician's "
                                                "with a records server.")},
-        {QStringLiteral("verify"), QStringLiteral("Check a certificate PDF or an exported record: its signature, who signed it and "
-                                                  "whether the laboratory stands behind them."),
+        {QStringLiteral("verify"), QStringLiteral("Check a certificate PDF, a DCC or an exported record (its signature, who signed "
+                                                  "it and whether the laboratory stands behind them), or the text of a label's QR "
+                                                  "code against its record."),
          QStringLiteral("FILE")},
         {QStringLiteral("verify-records"), QStringLiteral("Check every closed record of this computer's file (of the server with "
                                                           "--records-server): signatures, certificates, revocations and each "
@@ -122,7 +131,7 @@ Request readCommandLine(int argc, char *argv[])
     // The window system's options have one dash; an option of two this program does not know is a
     // mistake the caller must hear of (a script would otherwise wait on a window).
     const QStringList known{QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version"), QStringLiteral("list-records"),
-                            QStringLiteral("export-record"), QStringLiteral("pdf"), QStringLiteral("csv"),
+                            QStringLiteral("export-record"), QStringLiteral("pdf"), QStringLiteral("csv"), QStringLiteral("dcc"), QStringLiteral("label"),
                             QStringLiteral("records-server"), QStringLiteral("due"), QStringLiteral("verify"),
                             QStringLiteral("verify-records"), QStringLiteral("key-request"), QStringLiteral("key-new"),
                             QStringLiteral("lab-create"), QStringLiteral("lab-certify"), QStringLiteral("lab-revoke"),
@@ -192,6 +201,8 @@ Request readCommandLine(int argc, char *argv[])
         request.exportId = parser.value(QStringLiteral("export-record"));
         request.pdfPath = parser.value(QStringLiteral("pdf"));
         request.csvPath = parser.value(QStringLiteral("csv"));
+        request.dccPath = parser.value(QStringLiteral("dcc"));
+        request.labelPath = parser.value(QStringLiteral("label"));
     }
     return request;
 }
@@ -205,13 +216,16 @@ int runSigningCommand(const Request &request)
     const auto fromTerminal = [](const QString &prompt) { return passphraseFromTerminal(prompt); };
     signing::TechnicianSigner signer(ConsoleApp::signerSetup([](const QString &prompt, bool) { return passphraseFromTerminal(prompt); }));
     switch (request.kind) {
-    case Request::Verify: return verifyFile(request.argument, lab, out, err);
+    case Request::Verify:
     case Request::VerifyRecords: {
+        if (request.kind == Request::Verify && QFileInfo::exists(request.argument))
+            return verifyFile(request.argument, lab, out, err);
         records::SqliteStore store(records::SqliteStore::defaultPath(platform::dataDir()));
         std::optional<records::ServerLink> link;
         if (request.server)
             link.emplace(*request.server);
-        return verifyRecords(store, link ? &*link : nullptr, lab, out, err);
+        return request.kind == Request::Verify ? verifyLabelCode(store, link ? &*link : nullptr, request.argument, lab, out, err)
+                                               : verifyRecords(store, link ? &*link : nullptr, lab, out, err);
     }
     case Request::KeyRequest: return keyRequest(signer, request.argument, out, err);
     case Request::KeyNew: return keyNew(signer, out, err);
@@ -238,10 +252,14 @@ int runRecordCommand(const Request &request)
     if (request.kind == Request::Due)
         return listDue(store, link ? &*link : nullptr, request.dueDays, request.csvPath, QDate::currentDate(), out, err);
     signing::TechnicianSigner signer(ConsoleApp::signerSetup([](const QString &prompt, bool) { return passphraseIfTerminal(prompt); }));
-    return exportRecord(store, link ? &*link : nullptr, request.exportId, request.pdfPath, request.csvPath, ConsoleApp::paper(), out,
-                        err, check, [&signer](const records::Record &r, const QString &path) {
-                            return ConsoleApp::signCertificate(signer, r, path);
-                        });
+    ExportRequest exported{request.exportId, request.pdfPath, request.csvPath, request.dccPath, request.labelPath,
+                           ConsoleApp::paper(), exports::labelSize(), check, {}, {}};
+    exported.finishCertificate = [&signer](const records::Record &r, const QString &path, const QDate &due, const QString &by) {
+        return exports::finishCertificate(signer, r, path, due, by);
+    };
+    exported.writeDcc = [&signer](const records::Record &r, const QString &path, const QDate &due, const QString &by, QString *error,
+                                  QString *note) { return exports::writeDcc(signer, r, path, due, by, error, note); };
+    return exportRecord(store, link ? &*link : nullptr, exported, out, err);
 }
 
 } // namespace

@@ -9,6 +9,13 @@ namespace {
 
 constexpr size_t kSignatureRoom = 16384; // bytes for the CMS signature with a chain of two certificates
 
+// PoDoFo says nothing on the terminal: what goes wrong is returned.
+void quiet()
+{
+    PoDoFo::PdfError::EnableDebug(false);
+    PoDoFo::PdfError::EnableLogging(false);
+}
+
 QString podofoError(const PoDoFo::PdfError &e)
 {
     const char *text = PoDoFo::PdfError::ErrorMessage(e.GetError());
@@ -24,22 +31,37 @@ const PoDoFo::PdfObject *value(PoDoFo::PdfMemDocument &doc, const PoDoFo::PdfDic
     return o;
 }
 
-// Writes the PDF at `path`, signed, to `signedCopy`; "" or why not.
-QString signInto(const QString &path, const QString &signedCopy, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain,
-                 const QString &reason)
+void attach(PoDoFo::PdfMemDocument &doc, const QList<Attachment> &attachments)
+{
+    for (const Attachment &a : attachments) {
+        const QByteArray name = a.name.toUtf8();
+        PoDoFo::PdfFileSpec spec(name.constData(), reinterpret_cast<const unsigned char *>(a.data.constData()), a.data.size(), &doc, true);
+        doc.AttachFile(spec);
+    }
+}
+
+// Writes the PDF at `path`, with the attachments and (with a key) signed, to `copy`; "" or why not.
+QString writeInto(const QString &path, const QString &copy, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain,
+                  const QString &reason, const QList<Attachment> &attachments)
 {
     using namespace PoDoFo;
+    quiet();
     try {
         PdfMemDocument doc;
         doc.Load(QFile::encodeName(path).constData(), true);
         if (doc.GetPageCount() == 0)
             return QStringLiteral("%1 has no page to sign.").arg(path);
+        attach(doc, attachments);
+        if (!key) {
+            doc.Write(QFile::encodeName(copy).constData());
+            return {};
+        }
         PdfAcroForm *form = doc.GetAcroForm();
         PdfDictionary &formDict = form->GetObject()->GetDictionary();
         formDict.RemoveKey(PdfName("SigFlags"));
         formDict.AddKey(PdfName("SigFlags"), PdfObject(pdf_int64(3))); // signatures exist; append only
         form->SetNeedAppearances(false);
-        PdfOutputDevice out(QFile::encodeName(signedCopy).constData(), true);
+        PdfOutputDevice out(QFile::encodeName(copy).constData(), true);
         PdfSignOutputDevice signer(&out);
         PdfAnnotation *widget = doc.GetPage(0)->CreateAnnotation(ePdfAnnotation_Widget, PdfRect());
         widget->SetFlags(ePdfAnnotationFlags_Invisible | ePdfAnnotationFlags_Hidden);
@@ -69,16 +91,65 @@ QString signInto(const QString &path, const QString &signedCopy, EVP_PKEY *key, 
     return {};
 }
 
+// The PDF at `path` with the attachments, signed where there is a key; written to a copy first,
+// then put in its place.
+QString rewrite(const QString &path, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain, const QString &reason,
+                const QList<Attachment> &attachments)
+{
+    const QString copy = path + QStringLiteral(".signing");
+    QString why = writeInto(path, copy, key, certificate, chain, reason, attachments);
+    if (why.isEmpty() && (!QFile::remove(path) || !QFile::rename(copy, path)))
+        why = QStringLiteral("%1 could not be replaced by its new copy %2.").arg(path, copy);
+    QFile::remove(copy);
+    return why;
+}
+
 } // namespace
 
-QString signPdf(const QString &path, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain, const QString &reason)
+QString signPdf(const QString &path, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain, const QString &reason,
+                const QList<Attachment> &attachments)
 {
-    const QString signedCopy = path + QStringLiteral(".signing"); // written first, then put in its place
-    QString why = signInto(path, signedCopy, key, certificate, chain, reason);
-    if (why.isEmpty() && (!QFile::remove(path) || !QFile::rename(signedCopy, path)))
-        why = QStringLiteral("%1 could not be replaced by its signed copy %2.").arg(path, signedCopy);
-    QFile::remove(signedCopy);
-    return why;
+    return key ? rewrite(path, key, certificate, chain, reason, attachments) : QStringLiteral("There is no key to sign with.");
+}
+
+QString attachToPdf(const QString &path, const QList<Attachment> &attachments)
+{
+    return rewrite(path, nullptr, nullptr, {}, {}, attachments);
+}
+
+QList<Attachment> attachmentsOf(const QString &path)
+{
+    using namespace PoDoFo;
+    quiet();
+    QList<Attachment> out;
+    try {
+        PdfMemDocument doc;
+        doc.Load(QFile::encodeName(path).constData());
+        PdfNamesTree *names = doc.GetNamesTree(ePdfDontCreateObject);
+        if (!names)
+            return out;
+        PdfDictionary files;
+        names->ToDictionary(PdfName("EmbeddedFiles"), files);
+        for (const auto &[key, value] : files.GetKeys()) {
+            const PdfObject *spec = value->IsReference() ? doc.GetObjects().GetObject(value->GetReference()) : value;
+            if (!spec || !spec->IsDictionary())
+                continue;
+            const PdfObject *ef = spec->GetDictionary().GetKey(PdfName("EF"));
+            const PdfObject *file = ef && ef->IsDictionary() ? ef->GetDictionary().GetKey(PdfName("F")) : nullptr;
+            if (file && file->IsReference())
+                file = doc.GetObjects().GetObject(file->GetReference());
+            if (!file || !file->HasStream())
+                continue;
+            char *buffer = nullptr;
+            pdf_long size = 0;
+            file->GetStream()->GetFilteredCopy(&buffer, &size);
+            out.append({QString::fromUtf8(key.GetName().c_str()), QByteArray(buffer, qsizetype(size))});
+            podofo_free(buffer);
+        }
+    } catch (const PdfError &) {
+        // no attachments to be read
+    }
+    return out;
 }
 
 PdfCheck checkPdf(const QString &path)
@@ -91,6 +162,7 @@ PdfCheck checkPdf(const QString &path)
         return check;
     }
     const QByteArray bytes = f.readAll();
+    quiet();
     try {
         PdfMemDocument doc;
         doc.LoadFromBuffer(bytes.constData(), long(bytes.size()));

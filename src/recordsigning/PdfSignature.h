@@ -7,8 +7,21 @@
 
 namespace signing {
 
-// Signs the PDF at `path` in place; "" on success, else why not.
-QString signPdf(const QString &path, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain, const QString &reason);
+// A file a PDF carries (its embedded files), such as a certificate's DCC.
+struct Attachment
+{
+    QString name;
+    QByteArray data;
+};
+
+// Signs the PDF at `path` in place, attaching the files given first (under the signature); "" on
+// success, else why not.
+QString signPdf(const QString &path, EVP_PKEY *key, X509 *certificate, const QList<X509 *> &chain, const QString &reason,
+                const QList<Attachment> &attachments = {});
+// Attaches files to the PDF at `path`, unsigned; "" or why not.
+QString attachToPdf(const QString &path, const QList<Attachment> &attachments);
+// The files a PDF carries, by name.
+QList<Attachment> attachmentsOf(const QString &path);
 
 struct PdfCheck
 {

@@ -1,6 +1,6 @@
 #include "TechnicianSigner.h"
 
-#include "PdfSignature.h"
+#include "XmlSignature.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -209,13 +209,25 @@ QByteArray TechnicianSigner::request()
     return r ? requestPem(r.get()) : QByteArray();
 }
 
-QString TechnicianSigner::signPdf(const QString &path, const QString &reason)
+QString TechnicianSigner::signPdf(const QString &path, const QString &reason, const QList<Attachment> &attachments)
 {
     try {
         ensureKey();
         const Trust trust = readTrust(m_setup.laboratoryFolder);
         const QList<X509 *> chain = chainNow(trust);
-        return signing::signPdf(path, m_key.get(), chain.first(), chain.mid(1), reason);
+        return signing::signPdf(path, m_key.get(), chain.first(), chain.mid(1), reason, attachments);
+    } catch (const SigningError &e) {
+        return e.message;
+    }
+}
+
+QString TechnicianSigner::signXml(QByteArray *xml, const char *rootNamespace, const char *holder)
+{
+    try {
+        ensureKey();
+        const Trust trust = readTrust(m_setup.laboratoryFolder);
+        const QList<X509 *> chain = chainNow(trust);
+        return signing::signXml(xml, rootNamespace, holder, m_key.get(), chain.first(), chain.mid(1));
     } catch (const SigningError &e) {
         return e.message;
     }

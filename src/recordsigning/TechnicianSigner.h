@@ -11,6 +11,7 @@
 
 #include "Crypto.h"
 #include "Laboratory.h"
+#include "PdfSignature.h"
 #include "RecordSigner.h"
 
 #include <functional>
@@ -41,8 +42,12 @@ public:
 
     // A request for the laboratory's certificate, naming the technician (the key made if needed).
     QByteArray request();
-    // Signs a certificate PDF in place with the key; "" or why not.
-    QString signPdf(const QString &path, const QString &reason);
+    // Signs a certificate PDF in place with the key, the attachments put in under the signature;
+    // "" or why not.
+    QString signPdf(const QString &path, const QString &reason, const QList<Attachment> &attachments = {});
+    // Signs an XML document (a DCC) with the key, the signature in a new element `holder` of the
+    // root's namespace; "" or why not.
+    QString signXml(QByteArray *xml, const char *rootNamespace, const char *holder);
     // Where the key is kept, for people; "" before it was made or read.
     QString keptIn() const { return m_keptIn; }
     // Forgets the key and its certificate, so that the next use makes a new one (after the

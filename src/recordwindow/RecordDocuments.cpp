@@ -1,6 +1,7 @@
 #include "RecordDocuments.h"
 
 #include "Certificate.h"
+#include "Dcc.h"
 #include "FileDialog.h"
 #include "MsgBox.h"
 #include "PrintDialog.h"
@@ -32,8 +33,52 @@ void RecordDocuments::writeCertificate()
     if (!records::writeCertificate(*r, path, &error, m_paper, m_life.nextDue(*r)))
         return complain(error);
     if (m_sign)
-        if (const QString why = m_sign(*r, path); !why.isEmpty())
+        if (const QString why = m_sign(*r, path, m_life.nextDue(*r)); !why.isEmpty())
             complain(why);
+}
+
+void RecordDocuments::writeDcc()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact() || !m_dcc)
+        return;
+    const QString path = chosenPath(QStringLiteral("Digital Calibration Certificate"), QStringLiteral("dcc-%1.xml"),
+                                    QStringLiteral("DCC (*.xml)"));
+    QString error, note;
+    if (path.isEmpty())
+        return;
+    if (!m_dcc(*r, path, m_life.nextDue(*r), &error, &note))
+        return complain(error);
+    if (!note.isEmpty())
+        complain(note);
+}
+
+void RecordDocuments::writeLabel()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+        return;
+    const QString path = chosenPath(QStringLiteral("Label for the scale"), QStringLiteral("label-%1.pdf"), QStringLiteral("PDF (*.pdf)"));
+    QString error;
+    if (!path.isEmpty() && !records::writeLabel(*r, path, m_labelSize, m_life.nextDue(*r), &error))
+        complain(error);
+}
+
+void RecordDocuments::printLabel()
+{
+    const std::optional<Record> &r = m_visit.record();
+    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(labelSizeMm(m_labelSize), QPageSize::Millimeter, QStringLiteral("Label")),
+                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    printer.setFullPage(true);
+    printer.setDocName(QStringLiteral("Calibration label %1").arg(recordNumber(*r)));
+    if (!choosePrinter(printer, &m_owner))
+        return;
+    QString error;
+    if (!records::printLabel(*r, printer, m_life.nextDue(*r), &error))
+        complain(error);
 }
 
 void RecordDocuments::printCertificate()

@@ -107,15 +107,23 @@ void RecordWindow::createControls()
     // The record's actions have Ctrl keys: the Alt letters belong to the fields of the tabs.
     certificate = button(QStringLiteral("Certificate..."), this);
     print = button(QStringLiteral("Print..."), this);
+    dcc = button(QStringLiteral("DCC..."), this);
+    label = button(QStringLiteral("Label..."), this);
+    printLabel = button(QStringLiteral("Print label..."), this);
     csv = button(QStringLiteral("CSV..."), this);
     exportRecord = button(QStringLiteral("Export..."), this);
     saveAgain = button(QStringLiteral("Save again"), this);
     const std::pair<QPushButton *, QKeySequence> keys[] = {{certificate, QKeySequence(Qt::CTRL | Qt::Key_E)},
                                                            {print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+                                                           {dcc, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+                                                           {label, QKeySequence(Qt::CTRL | Qt::Key_L)},
+                                                           {printLabel, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)},
                                                            {csv, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
                                                            {exportRecord, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)},
                                                            {saveAgain, QKeySequence(Qt::CTRL | Qt::Key_S)}};
     const QString what[] = {QStringLiteral("Write the certificate"), QStringLiteral("Print the certificate"),
+                            QStringLiteral("Write the Digital Calibration Certificate (XML)"), QStringLiteral("Write the label for the scale"),
+                            QStringLiteral("Print the label on the label printer"),
                             QStringLiteral("Write the readings as CSV"), QStringLiteral("Export the record"),
                             QStringLiteral("Save the record again")};
     for (std::size_t i = 0; i < std::size(keys); ++i) {
@@ -123,7 +131,7 @@ void RecordWindow::createControls()
         keys[i].first->setToolTip(QStringLiteral("%1 (%2)").arg(what[i], keys[i].second.toString(QKeySequence::NativeText)));
     }
     saveAgain->hide(); // while the store takes every change
-    for (QPushButton *b : {closeRecord, certificate, print, csv, exportRecord, saveAgain, live->bigDisplay})
+    for (QPushButton *b : {closeRecord, certificate, print, dcc, label, printLabel, csv, exportRecord, saveAgain, live->bigDisplay})
         bottom->addWidget(b);
     outer->addLayout(bottom);
     storeStatus = new QLabel(this);
@@ -150,6 +158,9 @@ void RecordWindow::connectActions()
     connect(closeRecord, &QPushButton::clicked, this, &RecordWindow::closeTheRecord);
     connect(certificate, &QPushButton::clicked, this, [this] { m_documents.writeCertificate(); });
     connect(print, &QPushButton::clicked, this, [this] { m_documents.printCertificate(); });
+    connect(dcc, &QPushButton::clicked, this, [this] { m_documents.writeDcc(); });
+    connect(label, &QPushButton::clicked, this, [this] { m_documents.writeLabel(); });
+    connect(printLabel, &QPushButton::clicked, this, [this] { m_documents.printLabel(); });
     connect(csv, &QPushButton::clicked, this, [this] { m_documents.writeCsv(); });
     connect(exportRecord, &QPushButton::clicked, this, [this] { m_documents.exportJson(); });
     connect(saveAgain, &QPushButton::clicked, &m_visit, &Visit::saveNow);
@@ -305,7 +316,8 @@ void RecordWindow::refreshRecord()
     visitForm->setEditable(!r || (editable && !hasReadings(*r)), editable);
     closeRecord->setEnabled(editable);
     certificate->setEnabled(exportable && r->closed() && !r->discarded());
-    print->setEnabled(certificate->isEnabled());
+    for (QPushButton *b : {print, dcc, label, printLabel})
+        b->setEnabled(certificate->isEnabled());
     csv->setEnabled(exportable);
     exportRecord->setEnabled(r.has_value());
     history->correct->setEnabled(exportable && r->closed() && !r->discarded());

@@ -47,6 +47,8 @@ public:
     void setPaper(QPageSize::PageSizeId paper) { m_documents.setPaper(paper); }
     // What signs a certificate PDF once written: "" where it did (or needs not), else why not.
     void setCertificateSigner(RecordDocuments::CertificateSigner signer) { m_documents.setCertificateSigner(std::move(signer)); }
+    void setDccWriter(RecordDocuments::DccWriter writer) { m_documents.setDccWriter(std::move(writer)); }
+    void setLabelSize(records::LabelSize size) { m_documents.setLabelSize(size); }
 
     records::Visit &visit() { return m_visit; }
 
@@ -75,6 +77,9 @@ public:
     QPushButton *closeRecord;
     QPushButton *certificate;
     QPushButton *print;
+    QPushButton *dcc;
+    QPushButton *label;
+    QPushButton *printLabel;
     QPushButton *csv;
     QPushButton *exportRecord;
     QPushButton *saveAgain;

@@ -3,6 +3,7 @@
 // virtual scale in a portable copy's folder, the records in an SQLite file there.
 
 #include "Pty.h"
+#include "Dcc.h"
 #include "RecordWindow.h"
 #include "SimProcess.h"
 #include "SqliteStore.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,7 +34,15 @@ struct Session
         scale.start(dir.path(), 1, QStringList{"--quiet", "--rate", rate, "--settle-ms", "100"} + more);
         record.setStore(&store);
         visit.setSigner(&signer);
-        record.setCertificateSigner([this](const Record &, const QString &path) { return signer.signPdf(path, QStringLiteral("certificate")); });
+        record.setCertificateSigner([this](const Record &, const QString &path, const QDate &) {
+            return signer.signPdf(path, QStringLiteral("certificate"));
+        });
+        record.setDccWriter([this](const Record &r, const QString &path, const QDate &due, QString *error, QString *note) {
+            QByteArray xml = dccOf(r, {QStringLiteral("vantor_cal"), QStringLiteral("1.5.0"), QStringLiteral("GB"), {}, due, {}}, error);
+            *note = xml.isEmpty() ? QString() : signer.signXml(&xml, "https://ptb.de/dcc", "comment");
+            QFile f(path);
+            return !xml.isEmpty() && f.open(QIODevice::WriteOnly) && f.write(xml) == xml.size();
+        });
         visit.setProvider({QStringLiteral("Scales Service Co."), QStringLiteral("4 Harbour Road"), {}, {}, {}});
         QObject::connect(&console, &frmMain::deviceEvent, &visit, &records::Visit::onDeviceEvent);
         QObject::connect(&console, &frmMain::recordWindowRequested, &record, &RecordWindow::showAndRaise);
