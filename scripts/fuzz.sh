@@ -14,7 +14,7 @@ scripts/deps.sh clang libclang-rt-14-dev
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frame_text serial_stream settings records)
+[ ${#targets[@]} -gt 0 ] || targets=(frame_text serial_stream settings records signed_files)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_FUZZ=ON >/dev/null
 cmake --build build-fuzz
@@ -24,7 +24,7 @@ cmake --build build-fuzz
 # quarantine batch, a sixth of the records target's time), leaks left to the replay in the
 # sanitizer build.
 export ASAN_OPTIONS=malloc_context_size=0:max_malloc_fill_size=0:quarantine_size_mb=0:thread_local_quarantine_size_kb=0:detect_leaks=0
-declare -A max_len=([frame_text]=128 [serial_stream]=256 [settings]=512 [records]=4096)
+declare -A max_len=([frame_text]=128 [serial_stream]=256 [settings]=512 [records]=4096 [signed_files]=131072)
 
 run() {
   local t=$1

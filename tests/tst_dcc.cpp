@@ -78,6 +78,9 @@ QMap<QString, Record> everyKind()
     kinds[QStringLiteral("pounds")] = scaleOf(pounds, 0.1);
     Record correction = correctionOf(kinds[QStringLiteral("passed")], kOpened.addDays(1), QStringLiteral("customer's name misspelt"));
     kinds[QStringLiteral("corrected")] = closeAll(correction);
+    Record earlier = recordWith({0, 1, 25}, {}, false);
+    earlier.format = 3; // as version 1.4 closed it: no seal, no chain
+    kinds[QStringLiteral("version 1.4")] = closeAll(earlier);
     return kinds;
 }
 
@@ -92,24 +95,28 @@ QString xmllint(const QString &schema, const QString &file)
     return p.exitCode() == 0 ? QStringLiteral("valid") : QString::fromUtf8(p.readAllStandardError());
 }
 
-// A reading as the DCC gives it back: each quantity's value by its refType, U, k and conformity.
+// A reading as the DCC gives it back: each quantity's value by its refType, U, k and conformity
+// (a statement: its declaration).
 struct ReadBack
 {
     QMap<QString, QString> values;
     QString u, k, conformity;
 };
 
-// The points of each measurement result (phase), by their names, as Qt's XML reader reads them.
+// The points of each measurement result (phase), by their names, and the statements by their
+// refTypes, as Qt's XML reader reads them.
 QMap<QString, QMap<QString, ReadBack>> readBack(const QByteArray &xml)
 {
     QMap<QString, QMap<QString, ReadBack>> out;
     QXmlStreamReader x(xml);
-    QString phase, point, refType;
+    QString phase, point, refType, statement;
     QStringList path;
     while (!x.atEnd()) {
         x.readNext();
         if (x.isStartElement()) {
             path << x.name().toString();
+            if (x.name() == QLatin1String("statement"))
+                statement = x.attributes().value(QStringLiteral("refType")).toString();
             if (x.name() == QLatin1String("quantity"))
                 refType = x.attributes().value(QStringLiteral("refType")).toString();
             if (x.name() == QLatin1String("list") && x.attributes().value(QStringLiteral("refType")) == QLatin1String("vantor_point"))
@@ -117,11 +124,15 @@ QMap<QString, QMap<QString, ReadBack>> readBack(const QByteArray &xml)
         } else if (x.isEndElement()) {
             if (x.name() == QLatin1String("list"))
                 point.clear();
+            if (x.name() == QLatin1String("statement"))
+                statement.clear();
             path.removeLast();
         } else if (x.isCharacters() && !x.isWhitespace()) {
             const QString text = x.text().toString();
             const QString here = path.value(path.size() - 1), above = path.value(path.size() - 2), two = path.value(path.size() - 3);
-            if (here == QLatin1String("content") && above == QLatin1String("name") && two == QLatin1String("measurementResult"))
+            if (!statement.isEmpty() && here == QLatin1String("content") && above == QLatin1String("declaration"))
+                out[QStringLiteral("statements")][statement].values[QStringLiteral("declaration")] = text;
+            else if (here == QLatin1String("content") && above == QLatin1String("name") && two == QLatin1String("measurementResult"))
                 phase = text;
             else if (here == QLatin1String("content") && above == QLatin1String("name") && two == QLatin1String("list") && point == QLatin1String("?"))
                 point = text;
@@ -214,6 +225,8 @@ private slots:
                     ++compared;
                 }
             QVERIFY(compared > 0);
+            QCOMPARE(read.value(QStringLiteral("statements")).value(QStringLiteral("vantor_signature")).values.value(QStringLiteral("declaration")),
+                     QStringLiteral("The record was not signed."));
         }
         QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], kg(0.1)), QStringLiteral("0.045359237"));
         QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], kg(-300)), QStringLiteral("-136.077711"));

@@ -196,7 +196,7 @@ int verifyFile(const QString &path, const QString &laboratoryFolder, QTextStream
     const QJsonObject o = QJsonDocument::fromJson(contents).object();
     if (o.contains(QStringLiteral("uuid")) && o.contains(QStringLiteral("format")))
         return verifyExport(path, o, trust, out);
-    out << native(path) << ": neither a certificate PDF nor an exported record.\n";
+    out << native(path) << ": neither a certificate PDF, a DCC nor an exported record.\n";
     return 1;
 }
 
