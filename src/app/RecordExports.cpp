@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 using records::Record;
 
@@ -90,14 +89,7 @@ bool writeDcc(signing::TechnicianSigner &signer, const Record &r, const QString 
               QString *error, QString *note)
 {
     const QByteArray xml = dccFor(signer, r, nextDue, signedBy, error, note);
-    if (xml.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size() || !file.commit()) {
-        *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    return !xml.isEmpty() && records::writeDccFile(xml, path, error);
 }
 
 } // namespace exports

@@ -436,8 +436,11 @@ QByteArray dccOf(const Record &r, const DccOptions &options, QString *error)
 bool writeDcc(const Record &r, const QString &path, const DccOptions &options, QString *error)
 {
     const QByteArray xml = dccOf(r, options, error);
-    if (xml.isEmpty())
-        return false;
+    return !xml.isEmpty() && writeDccFile(xml, path, error);
+}
+
+bool writeDccFile(const QByteArray &xml, const QString &path, QString *error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size() || !file.commit()) {
         *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());

@@ -28,6 +28,8 @@ struct DccOptions
 // The DCC of a closed record; empty with *error set for one that is open or was discarded.
 QByteArray dccOf(const Record &record, const DccOptions &options, QString *error);
 bool writeDcc(const Record &record, const QString &path, const DccOptions &options, QString *error);
+// A DCC made (and signed) elsewhere, written whole or not at all.
+bool writeDccFile(const QByteArray &xml, const QString &path, QString *error);
 
 // The mass in kilograms as D-SI writes a value ("25.01", "49.895160700").
 QString dsiKilograms(const Record &record, Micro mass);

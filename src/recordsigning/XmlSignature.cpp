@@ -51,6 +51,28 @@ Doc parse(const QByteArray &xml)
     return Doc(xmlReadMemory(xml.constData(), int(xml.size()), "document.xml", nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
 }
 
+// An xmlsec key holding `key` (a reference of its own), or null.
+xmlSecKeyPtr xmlsecKey(EVP_PKEY *key)
+{
+    if (!key)
+        return nullptr;
+    // xmlsec takes the reference only where it adopts the key, and the key data only where it is set.
+    EVP_PKEY_up_ref(key);
+    xmlSecKeyDataPtr value = xmlSecOpenSSLEvpKeyAdopt(key);
+    if (!value) {
+        EVP_PKEY_free(key);
+        return nullptr;
+    }
+    xmlSecKeyPtr out = xmlSecKeyCreate();
+    if (!out || xmlSecKeySetValue(out, value) < 0) {
+        xmlSecKeyDataDestroy(value);
+        if (out)
+            xmlSecKeyDestroy(out);
+        return nullptr;
+    }
+    return out;
+}
+
 } // namespace
 
 QString signXml(QByteArray *xml, const char *rootNamespace, const char *holder, EVP_PKEY *key, X509 *certificate,
@@ -74,21 +96,20 @@ QString signXml(QByteArray *xml, const char *rootNamespace, const char *holder, 
         || !xmlSecTmplReferenceAddTransform(reference, xmlSecTransformExclC14NId) || !x509 || !xmlSecTmplX509DataAddCertificate(x509))
         return QStringLiteral("The signature's template could not be made.");
 
-    xmlSecKeyPtr signing = xmlSecKeyCreate();
-    EVP_PKEY_up_ref(key);
-    xmlSecKeyDataPtr value = xmlSecOpenSSLEvpKeyAdopt(key);
-    bool made = signing && value && xmlSecKeySetValue(signing, value) >= 0;
+    xmlSecKeyPtr signing = xmlsecKey(key);
+    bool made = signing;
     xmlSecKeyDataPtr certificates = made ? xmlSecKeyEnsureData(signing, xmlSecOpenSSLKeyDataX509Id) : nullptr;
     // The key's certificate, and (as xmlsec writes them) the list of certificates: it first, then its chain.
     made = made && certificates && xmlSecOpenSSLKeyDataX509AdoptKeyCert(certificates, X509_dup(certificate)) >= 0
            && xmlSecOpenSSLKeyDataX509AdoptCert(certificates, X509_dup(certificate)) >= 0;
     for (X509 *c : chain)
         made = made && xmlSecOpenSSLKeyDataX509AdoptCert(certificates, X509_dup(c)) >= 0;
-    if (!made) {
-        xmlSecKeyDestroy(signing);
+    Context context(made ? xmlSecDSigCtxCreate(nullptr) : nullptr);
+    if (!context) {
+        if (signing)
+            xmlSecKeyDestroy(signing);
         return QStringLiteral("The signing key could not be handed to xmlsec.");
     }
-    Context context(xmlSecDSigCtxCreate(nullptr));
     context->signKey = signing; // the context owns it now
     if (xmlSecDSigCtxSign(context.get(), signature) < 0)
         return QStringLiteral("The document could not be signed: %1").arg(lastError());
@@ -120,7 +141,9 @@ XmlCheck checkXml(const QByteArray &xml)
     // The certificates the signature carries; the signer is the one whose key the signature holds
     // for (who stands behind it is the laboratory's to say, not xmlsec's).
     std::vector<Certificate> carried;
-    for (xmlNode *n = xmlSecFindNode(signature, xmlSecNodeX509Certificate, xmlSecDSigNs); n; n = n->next) {
+    constexpr std::size_t kMostCertificates = 16; // a signer and its chain; each one tried costs a check of the whole document
+    for (xmlNode *n = xmlSecFindNode(signature, xmlSecNodeX509Certificate, xmlSecDSigNs); n && carried.size() < kMostCertificates;
+         n = n->next) {
         if (n->type != XML_ELEMENT_NODE || !xmlStrEqual(n->name, xmlSecNodeX509Certificate))
             continue;
         xmlChar *text = xmlNodeGetContent(n);
@@ -133,13 +156,11 @@ XmlCheck checkXml(const QByteArray &xml)
     for (size_t i = 0; i < carried.size() && !check.holds; ++i) {
         Context context(xmlSecDSigCtxCreate(nullptr));
         const Key key = publicKeyOf(carried[i].get());
-        EVP_PKEY_up_ref(key.get());
-        xmlSecKeyPtr verifying = xmlSecKeyCreate();
-        xmlSecKeyDataPtr value = xmlSecOpenSSLEvpKeyAdopt(key.get());
-        if (!verifying || !value || xmlSecKeySetValue(verifying, value) < 0) {
-            xmlSecKeyDestroy(verifying);
+        if (!context || !key) // a certificate without a key this program can read
             continue;
-        }
+        xmlSecKeyPtr verifying = xmlsecKey(key.get());
+        if (!verifying)
+            continue;
         context->signKey = verifying;
         context->enabledReferenceUris = xmlSecTransformUriTypeEmpty; // only this document
         const bool verified = xmlSecDSigCtxVerify(context.get(), signature) >= 0 && context->status == xmlSecDSigStatusSucceeded;

@@ -25,7 +25,7 @@ RecordSummary summaryFromRow(const QSqlQuery &q, const QString &source)
 
 SealColumns sealColumns(const Record &r)
 {
-    const QVariant none(QMetaType(QMetaType::QString));
+    const QVariant none{QMetaType(QMetaType::QString)};
     if (!r.closed() || r.seal.empty())
         return {none, none, none, QVariant(QMetaType(QMetaType::Int))};
     return {QString::fromLatin1(r.seal.signature.toBase64()), QString::fromUtf8(r.seal.certificates),

@@ -16,6 +16,12 @@ QString RecordDocuments::chosenPath(const QString &caption, const QString &name,
     return platform::saveFileName(&m_owner, caption, name.arg(recordNumber(*m_visit.record())), filter);
 }
 
+const Record *RecordDocuments::certifiable() const
+{
+    const std::optional<Record> &r = m_visit.record();
+    return r && r->closed() && !r->discarded() && m_visit.intact() ? &*r : nullptr;
+}
+
 void RecordDocuments::complain(const QString &why)
 {
     platform::MsgBox(why, platform::vbOKOnly | platform::vbExclamation, m_owner.windowTitle());
@@ -23,8 +29,8 @@ void RecordDocuments::complain(const QString &why)
 
 void RecordDocuments::writeCertificate()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+    const Record *r = certifiable();
+    if (!r)
         return;
     const QString path = chosenPath(QStringLiteral("Certificate"), QStringLiteral("certificate-%1.pdf"), QStringLiteral("PDF (*.pdf)"));
     QString error;
@@ -39,8 +45,8 @@ void RecordDocuments::writeCertificate()
 
 void RecordDocuments::writeDcc()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact() || !m_dcc)
+    const Record *r = certifiable();
+    if (!r || !m_dcc)
         return;
     const QString path = chosenPath(QStringLiteral("Digital Calibration Certificate"), QStringLiteral("dcc-%1.xml"),
                                     QStringLiteral("DCC (*.xml)"));
@@ -55,8 +61,8 @@ void RecordDocuments::writeDcc()
 
 void RecordDocuments::writeLabel()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+    const Record *r = certifiable();
+    if (!r)
         return;
     const QString path = chosenPath(QStringLiteral("Label for the scale"), QStringLiteral("label-%1.pdf"), QStringLiteral("PDF (*.pdf)"));
     QString error;
@@ -66,8 +72,8 @@ void RecordDocuments::writeLabel()
 
 void RecordDocuments::printLabel()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+    const Record *r = certifiable();
+    if (!r)
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(labelSizeMm(m_labelSize), QPageSize::Millimeter, QStringLiteral("Label")),
@@ -83,8 +89,8 @@ void RecordDocuments::printLabel()
 
 void RecordDocuments::printCertificate()
 {
-    const std::optional<Record> &r = m_visit.record();
-    if (!r || !r->closed() || r->discarded() || !m_visit.intact())
+    const Record *r = certifiable();
+    if (!r)
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(m_paper));

@@ -39,6 +39,8 @@ public:
 private:
     QString chosenPath(const QString &caption, const QString &name, const QString &filter);
     void complain(const QString &why);
+    // The record shown where it may be certified (closed, not discarded, intact), else null.
+    const records::Record *certifiable() const;
 
     QWidget &m_owner;
     records::Visit &m_visit;
