@@ -230,6 +230,12 @@ private slots:
         }
         QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], kg(0.1)), QStringLiteral("0.045359237"));
         QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], kg(-300)), QStringLiteral("-136.077711"));
+        // By hand: 123,456.789012 lb x 0.45359237 = 55,999.05752054303844 kg; a millionth of a pound,
+        // 0.00000045359237 kg; 99,999,999,999.999999 lb, the largest given exactly.
+        QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], 123456789012), QStringLiteral("55999.05752054303844"));
+        QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], 1), QStringLiteral("0.00000045359237"));
+        QCOMPARE(dsiKilograms(kinds[QStringLiteral("pounds")], 99999999999999999), QStringLiteral("45359236999.99999954640763"));
+        QVERIFY(dsiKilograms(kinds[QStringLiteral("pounds")], std::numeric_limits<Micro>::min()).startsWith(QLatin1String("-4183651181588.68")));
         QString error;
         Record open = kinds[QStringLiteral("passed")];
         open.closedAt = QDateTime();

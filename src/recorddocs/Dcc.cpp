@@ -14,6 +14,7 @@ namespace {
 const QString kDcc = QStringLiteral("https://ptb.de/dcc");
 const QString kSi = QStringLiteral("https://ptb.de/si");
 constexpr double kPound = 0.45359237; // kg, exactly
+constexpr Micro kLargestExact = Micro(100000000000) * 1000000; // 1e11 lb in millionths
 const QString kCoverage = QStringLiteral("0.9545");
 
 // Writes the DCC's elements in its two namespaces.
@@ -406,13 +407,19 @@ QString dsiKilograms(const Record &r, Micro m)
 {
     if (!r.instrument.pounds)
         return formatMass(m, 6, true);
-    // Exactly, in units of 1e-14 kg: a millionth of a pound is 45,359,237 of them (whole pounds and
-    // their millionths apart, so that no product overflows).
+    // Exactly: whole pounds in units of 1e-8 kg (a pound is 45,359,237 of them), their millionths
+    // in units of 1e-14 kg, so that no product overflows below 1e11 lb; beyond, which no scale
+    // weighs, as a double.
+    if (m <= -kLargestExact || m >= kLargestExact)
+        return QString::number(double(m) / 1e6 * kPound, 'f', 6);
     const bool negative = m < 0;
     const quint64 lb = quint64(negative ? -m : m);
-    const quint64 magnitude = lb / 1000000 * 45359237000000ULL + lb % 1000000 * 45359237ULL;
-    QString text = QString::number(magnitude / 100000000000000ULL) + QLatin1Char('.')
-                   + QStringLiteral("%1").arg(magnitude % 100000000000000ULL, 14, 10, QLatin1Char('0'));
+    quint64 high = lb / 1000000 * 45359237ULL;  // 1e-8 kg
+    quint64 low = lb % 1000000 * 45359237ULL;   // 1e-14 kg
+    high += low / 1000000;
+    low %= 1000000;
+    QString text = QString::number(high / 100000000) + QLatin1Char('.') + QStringLiteral("%1").arg(high % 100000000, 8, 10, QLatin1Char('0'))
+                   + QStringLiteral("%1").arg(low, 6, 10, QLatin1Char('0'));
     while (text.endsWith(QLatin1Char('0')) && !text.endsWith(QLatin1String(".0")))
         text.chop(1);
     return (negative ? QStringLiteral("-") : QString()) + text;
