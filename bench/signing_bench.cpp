@@ -1,9 +1,11 @@
 // What signing costs: closing a record (sealed, chained and signed with the technician's key, its
 // file already unlocked), median of 50; and the making of 10,000 signed records of 2,000 scales
-// for `vantor_cal --verify-records` to check (scripts/signing_bench.sh times that command whole).
+// for `vantor_cal --verify-records` to check, by a key the laboratory certified
+// (scripts/signing_bench.sh times that command whole).
 // Usage: signing_bench [folder to keep the records file and the key in]
 #include "RecordSamples.h"
 #include "SampleVisits.h"
+#include "Laboratory.h"
 #include "SqliteStore.h"
 #include "TechnicianSigner.h"
 
@@ -54,6 +56,15 @@ int main(int argc, char *argv[])
 
     const QString path = SqliteStore::defaultPath(folder);
     if (!QFileInfo::exists(path)) {
+        // The laboratory beside the records, and the key certified, as in an office that enrolled
+        // its technician: --verify-records then checks each signer against it and its revocations.
+        QByteArray issued;
+        if (!signing::readTrust(folder).laboratory
+            && (!signing::createLaboratory(folder, QStringLiteral("Scales Service Co."), "office passphrase").isEmpty()
+                || !signing::certify(folder, "office passphrase", signer.request(), 730, &issued).isEmpty())) {
+            out << "the laboratory could not be set up in " << folder << "\n";
+            return 1;
+        }
         SqliteStore store(path);
         const QDate today = QDate::currentDate();
         QString previous;
